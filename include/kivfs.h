@@ -1,0 +1,96 @@
+/* kivfs.h - one file-system interface over real directories, zip archives
+ * (read only) and SQLite stores, callable from C and C++.
+ *
+ * Paths are zero-terminated UTF-8; "\" and "/" are both accepted. A file
+ * inside a container is named by the container's path, a ":" and the inner
+ * name ("packs/base.zip:img/logo.png"). Failures are reported only through
+ * results: null handles, false, 0, or -1 from kivfsSeek and the stub's seek.
+ */
+#ifndef KIVFS_H
+#define KIVFS_H
+
+#ifndef __cplusplus
+#include <stdbool.h>
+#endif
+
+#if defined(_WIN32)
+#if defined(KIVFS_BUILDING)
+#define KIVFS_API __declspec(dllexport)
+#else
+#define KIVFS_API __declspec(dllimport)
+#endif
+#else
+#define KIVFS_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct DirHandle DirHandle;
+typedef struct FileHandle FileHandle;
+typedef struct EnumHandle EnumHandle;
+
+/* Containers. */
+KIVFS_API DirHandle* kivfsOpenDir(const char* path);
+KIVFS_API void kivfsCloseDir(DirHandle* dir);
+KIVFS_API bool kivfsIsFileExist(DirHandle* dir, const char* name, bool* exists);
+KIVFS_API bool kivfsDeleteDirectory(DirHandle* dir, const char* name);
+KIVFS_API bool kivfsIsDirectoryExist(DirHandle* dir, const char* name, bool* exists);
+KIVFS_API bool kivfsDeleteFile(DirHandle* dir, const char* name);
+KIVFS_API bool kivfsRenameFile(DirHandle* dir, const char* oldName, const char* newName);
+KIVFS_API bool kivfsCopyFile(DirHandle* dir, const char* source, const char* target,
+                             bool failIfExists);
+KIVFS_API bool kivfsMoveFile(DirHandle* dir, const char* source, const char* target,
+                             bool failIfExists);
+KIVFS_API bool kivfsBeginTrans(DirHandle* dir);
+KIVFS_API bool kivfsCommitTrans(DirHandle* dir);
+
+/* Files. mode: 0 "rb", 1 "wb", 2 "ab", 3 "rb+", 4 "wb+", 5 "ab+". */
+KIVFS_API FileHandle* kivfsCreateFileIndir(DirHandle* dir, const char* name, int mode);
+KIVFS_API FileHandle* kivfsCreateFile(const char* path, int mode);
+KIVFS_API void kivfsCloseFile(void* handle); /* a FileHandle* or an EnumHandle* */
+KIVFS_API int kivfsRead(FileHandle* file, void* buffer, int length);
+KIVFS_API int kivfsWrite(FileHandle* file, const void* buffer, int length);
+KIVFS_API int kivfsTell(FileHandle* file);
+KIVFS_API int kivfsSeek(FileHandle* file, int offset, int origin);
+KIVFS_API bool kivfsError(FileHandle* file);
+KIVFS_API bool kivfsResize(FileHandle* file, unsigned int newSize);
+
+/* Listings. */
+KIVFS_API EnumHandle* kivfsCreateEnumIndir(DirHandle* dir, const char* name);
+KIVFS_API EnumHandle* kivfsCreateEnum(const char* path);
+KIVFS_API void kivfsCloseEnum(void* handle); /* the same function as kivfsCloseFile */
+KIVFS_API bool kivfsMoveNext(EnumHandle* e);
+KIVFS_API void kivfsReset(EnumHandle* e);
+KIVFS_API bool kivfsGetName(EnumHandle* e, char** out);
+KIVFS_API bool kivfsGetFullName(EnumHandle* e, char** out);
+KIVFS_API bool kivfsIsDirectory(EnumHandle* e);
+KIVFS_API void kivfsFreeName(char* name); /* releases a text from kivfsGetName/kivfsGetFullName */
+
+/* Mounts: virtual names such as "app:" on system paths. */
+KIVFS_API void kivFSMountPath(const char* name, const char* sysPath);
+KIVFS_API void kivFSUnmountPath(const char* name);
+KIVFS_API int kivFSKivToSyspath(const char* virtualPath, char* buffer, unsigned int bufferSize);
+KIVFS_API int kivFSCreateDirectory(const char* sysPath);
+
+/* The record handed to the host's I/O layer: five callbacks and the open
+ * file they work on, passed back as their first argument. */
+typedef struct StubOps {
+    int (*readFn)(void* file, void* buffer, int length);
+    int (*writeFn)(void* file, const void* buffer, int length);
+    int (*tellFn)(void* file);
+    int (*seekFn)(void* file, int offset, int origin);
+    int (*errorFn)(void* file);
+    void* file;
+} StubOps;
+
+KIVFS_API int kivFSInitFileSystem(void);
+KIVFS_API StubOps* kivFSCreateStub(const char* path, int mode);
+KIVFS_API void kivFSDeleteStub(StubOps* ops);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KIVFS_H */

@@ -1,0 +1,44 @@
+#include "api/Container.h"
+
+#include "native/OpenNativeFs.h"
+#include "platform/SystemPath.h"
+#include "platform/Text.h"
+#include "storage/OpenStorageFs.h"
+#include "zip/OpenZipFs.h"
+
+namespace kivfs {
+
+// A path that already exists is split into its parent and last component;
+// any other is read as container ":" inner name. Taking the last occurrence
+// means an inner name never holds a ":".
+std::optional<SplitResult> SplitPath(const char* path) {
+    const std::string text = NormalizedCopy(path);
+    const bool exists = IsSystemDirectory(text.c_str()) || IsSystemFile(text.c_str());
+    const size_t at = text.rfind(exists ? '/' : ':');
+    if (at == std::string::npos) return std::nullopt;
+    return SplitResult{text.substr(0, at + 1), text.substr(at + 1)};
+}
+
+// The probes run in a fixed order: real directories win over archives, and
+// the store, which creates what is missing, comes last.
+std::unique_ptr<FsBackend> SelectBackend(const std::string& container) {
+    if (container.empty()) return nullptr;
+    std::string path = container;
+    if (path.back() == ':') path.pop_back();
+    NormalizeSlashes(path);
+    if (IsSystemDirectory(path.c_str())) return OpenNativeFs(path);
+    if (auto zip = OpenZipFs(path)) return zip;
+    return OpenStorageFs(path);
+}
+
+std::unique_ptr<FsFile> OpenInBackend(FsBackend* backend, const char* name, int mode) {
+    if (!backend || !name || !*name) return nullptr;
+    return backend->OpenFile(NormalizedCopy(name), mode);
+}
+
+std::unique_ptr<FsEnum> EnumInBackend(FsBackend* backend, const char* name) {
+    if (!backend || !name) return nullptr;
+    return backend->CreateEnum(NormalizedCopy(name));
+}
+
+}  // namespace kivfs

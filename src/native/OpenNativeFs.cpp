@@ -1,0 +1,8 @@
+#include "native/OpenNativeFs.h"
+
+namespace kivfs {
+
+// Not built yet: no container of this kind is recognised.
+std::unique_ptr<FsBackend> OpenNativeFs(const std::string&) { return nullptr; }
+
+}  // namespace kivfs

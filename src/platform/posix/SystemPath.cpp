@@ -1,0 +1,34 @@
+// POSIX implementation of the system-path probes: stat for the attribute
+// query, mkdir for one directory level.
+#include "platform/SystemPath.h"
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+namespace kivfs {
+
+namespace {
+
+// Fills `info` for an existing path; false for a null, empty, missing or
+// unreachable one, as the attribute query reports them all alike.
+bool StatPath(const char* path, struct stat& info) {
+    return path && *path && ::stat(path, &info) == 0;
+}
+
+}  // namespace
+
+bool IsSystemDirectory(const char* path) {
+    struct stat info;
+    return StatPath(path, info) && S_ISDIR(info.st_mode);
+}
+
+bool IsSystemFile(const char* path) {
+    struct stat info;
+    return StatPath(path, info) && !S_ISDIR(info.st_mode);
+}
+
+bool CreateSystemDirectory(const char* path) {
+    return path && *path && ::mkdir(path, 0777) == 0;
+}
+
+}  // namespace kivfs

@@ -1,0 +1,27 @@
+#!/bin/sh
+# Installs the Debian packages the build, the tests and the benchmarks need,
+# skipping what is already there, so that a fresh machine gets exactly what a
+# developer's machine has. Safe to run again: a machine with everything
+# installed makes no apt call at all.
+set -eu
+
+PACKAGES="cmake make g++ clang libclang-rt-14-dev pkg-config \
+libsqlite3-dev libzzip-dev zlib1g-dev \
+libgtest-dev googletest libbenchmark-dev libcli11-dev zip"
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
+        missing="$missing $p"
+    fi
+done
+
+if [ -n "$missing" ]; then
+    echo "setup: installing$missing"
+    SUDO=""
+    if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
+    export DEBIAN_FRONTEND=noninteractive
+    $SUDO apt-get update -qq
+    # shellcheck disable=SC2086
+    $SUDO apt-get install -y -qq --no-install-recommends $missing
+fi
