@@ -1,0 +1,55 @@
+// FileStream: one open file of the system file system, read and written
+// through the C runtime's buffered streams.
+//
+// Opened by UTF-8 path with one of the six stdio mode texts ("rb", "wb",
+// "ab", "rb+", "wb+", "ab+"); closed when the object dies. Only regular
+// files (and other non-directories) open: a directory is refused in every
+// mode, as the system's wide open refuses it. Reads and writes may follow
+// each other in any order: the stream inserts the repositioning or flush that
+// the C library requires between the two directions.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace kivfs {
+
+class FileStream {
+  public:
+    // The open stream, or null when the file cannot be opened with `modeText`
+    // (missing where the mode needs it, a directory, no access, ...).
+    static std::unique_ptr<FileStream> Open(const std::string& path, const char* modeText);
+
+    ~FileStream();
+    FileStream(const FileStream&) = delete;
+    FileStream& operator=(const FileStream&) = delete;
+
+    // Up to `size` bytes into `buffer`; fewer at the end of the file or on an
+    // error. Reaching the end sets the end-of-file indicator.
+    size_t Read(void* buffer, size_t size);
+    // Writes `size` bytes; returns how many the stream accepted.
+    size_t Write(const void* buffer, size_t size);
+    // The position in bytes from the start; -1 on failure.
+    long Tell();
+    // Moves by `offset` from SEEK_SET, SEEK_CUR or SEEK_END; true on success.
+    // A successful move clears the end-of-file indicator.
+    bool Seek(long offset, int whence);
+    // True once a read has run into the end of the file (and no seek since).
+    bool Eof() const;
+
+  private:
+    // The direction of the last transfer, to know when switching needs a
+    // flush or a repositioning first.
+    enum class Direction { kNone, kRead, kWrite };
+
+    explicit FileStream(std::FILE* stream) : stream_(stream) {}
+    // Makes the stream ready for a transfer in `next`.
+    void Prepare(Direction next);
+
+    std::FILE* stream_;  // never null: an object exists only with an open stream
+    Direction last_ = Direction::kNone;
+};
+
+}  // namespace kivfs
