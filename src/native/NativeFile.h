@@ -1,4 +1,5 @@
-// NativeFile: one real file, open for the whole life of the object.
+// NativeFile: one real file, open for the whole life of the object once
+// NativeFs has handed it out.
 //
 // Reads, writes and positions go straight to the file's buffered stream.
 // Error reports only the end-of-file indicator, which is set once a read has
@@ -7,7 +8,7 @@
 // new position. The length cannot be changed through this file.
 #pragma once
 
-#include <memory>
+#include <string>
 
 #include "backend/FsFile.h"
 #include "platform/FileStream.h"
@@ -16,8 +17,14 @@ namespace kivfs {
 
 class NativeFile : public FsFile {
   public:
-    // Takes over an open stream (never null).
-    explicit NativeFile(std::unique_ptr<FileStream> stream);
+    // A file whose stream is not open yet.
+    NativeFile() = default;
+
+    // Opens the stream (see FileStream::Open); false leaves it closed, and
+    // the file may be opened again.
+    bool Open(const std::string& path, const char* modeText) {
+        return stream_.Open(path, modeText);
+    }
 
     int Read(void* buffer, int length) override;
     int Write(const void* buffer, int length) override;
@@ -27,7 +34,8 @@ class NativeFile : public FsFile {
     bool Resize(unsigned int newSize) override;
 
   private:
-    std::unique_ptr<FileStream> stream_;  // never null; closed with the file
+    // Open in every file handed out; closed with the file.
+    FileStream stream_;
 };
 
 }  // namespace kivfs

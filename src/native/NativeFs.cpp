@@ -33,14 +33,11 @@ NativeFs::NativeFs(const std::string& path) : root_(path) {
 std::unique_ptr<FsFile> NativeFs::OpenFile(const std::string& name, int mode) {
     if (mode < 0 || mode >= kModeCount) return nullptr;
     const std::string path = root_ + name;
-    if (auto stream = FileStream::Open(path, kModeTexts[mode])) {
-        return std::make_unique<NativeFile>(std::move(stream));
-    }
+    auto file = std::make_unique<NativeFile>();
+    if (file->Open(path, kModeTexts[mode])) return file;
     if (!ModeCreates(mode)) return nullptr;
     CreateParents(name);
-    if (auto stream = FileStream::Open(path, kModeTexts[mode])) {
-        return std::make_unique<NativeFile>(std::move(stream));
-    }
+    if (file->Open(path, kModeTexts[mode])) return file;
     return nullptr;
 }
 

@@ -5,9 +5,9 @@
 
 namespace kivfs {
 
-// Closing flushes what is still buffered.
+// Closing flushes what is still buffered; the buffer member dies after.
 FileStream::~FileStream() {
-    std::fclose(stream_);
+    if (stream_) std::fclose(stream_);
 }
 
 // The C library leaves a read directly after a write, or a write directly

@@ -1,12 +1,12 @@
-// FileStream: one open file of the system file system, read and written
-// through the C runtime's buffered streams.
+// FileStream: one file of the system file system, read and written through
+// the C runtime's buffered streams.
 //
 // Opened by UTF-8 path with one of the six stdio mode texts ("rb", "wb",
-// "ab", "rb+", "wb+", "ab+"); closed when the object dies. Only regular
-// files (and other non-directories) open: a directory is refused in every
-// mode, as the system's wide open refuses it. Reads and writes may follow
-// each other in any order: the stream inserts the repositioning or flush that
-// the C library requires between the two directions.
+// "ab", "rb+", "wb+", "ab+"); closed when the object dies. Only
+// non-directories open: a directory is refused in every mode, as the wide
+// open of other systems refuses it. Reads and writes may follow each other in
+// any order: the stream inserts the repositioning or flush that the C library
+// requires between the two directions.
 #pragma once
 
 #include <cstddef>
@@ -18,13 +18,18 @@ namespace kivfs {
 
 class FileStream {
   public:
-    // The open stream, or null when the file cannot be opened with `modeText`
-    // (missing where the mode needs it, a directory, no access, ...).
-    static std::unique_ptr<FileStream> Open(const std::string& path, const char* modeText);
-
+    // A stream not yet open.
+    FileStream() = default;
     ~FileStream();
     FileStream(const FileStream&) = delete;
     FileStream& operator=(const FileStream&) = delete;
+
+    // Opens `path` with `modeText` on a stream not yet open; false when the
+    // file cannot be opened so (missing where the mode needs it, a
+    // directory, no access, ...), and the stream then stays closed.
+    bool Open(const std::string& path, const char* modeText);
+
+    // The calls below require an open stream.
 
     // Up to `size` bytes into `buffer`; fewer at the end of the file or on an
     // error. Reaching the end sets the end-of-file indicator.
@@ -44,11 +49,13 @@ class FileStream {
     // flush or a repositioning first.
     enum class Direction { kNone, kRead, kWrite };
 
-    explicit FileStream(std::FILE* stream) : stream_(stream) {}
     // Makes the stream ready for a transfer in `next`.
     void Prepare(Direction next);
 
-    std::FILE* stream_;  // never null: an object exists only with an open stream
+    std::FILE* stream_ = nullptr;  // null until Open succeeds
+    // The stream's buffer when the opening gave it one (null: the C library
+    // manages its own); released only after the stream is closed.
+    std::unique_ptr<char[]> buffer_;
     Direction last_ = Direction::kNone;
 };
 
