@@ -139,13 +139,6 @@ TEST_F(NativeDir, AccessorsAnswerOnlyOnAnEntryAndResetRestarts) {
     kivfsCloseEnum(e);
 }
 
-TEST_F(NativeDir, FullPathListingOfADirectory) {
-    EnumHandle* e = kivfsCreateEnum((tmp_ / "sub/").c_str());
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(Drain(e), (std::vector<Entry>{{"inner.txt", "inner.txt", false}}));
-    kivfsCloseEnum(e);
-}
-
 TEST_F(NativeDir, ExistenceIsAskedRelativeToTheRoot) {
     const struct {
         const char* name;

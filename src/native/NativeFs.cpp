@@ -14,9 +14,10 @@ namespace {
 constexpr const char* kModeTexts[] = {"rb", "wb", "ab", "rb+", "wb+", "ab+"};
 constexpr int kModeCount = static_cast<int>(std::size(kModeTexts));
 
-// Modes 0 and 3 open an existing file only; the others create it.
+// The reading modes ("rb", "rb+": 0 and 3) open an existing file only; the
+// others create it.
 bool ModeCreates(int mode) {
-    return mode != 0 && mode != 3;
+    return kModeTexts[mode][0] != 'r';
 }
 
 }  // namespace
