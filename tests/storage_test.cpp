@@ -216,6 +216,31 @@ TEST_F(Store, NoWriteIsLostWhileBlobHandlesAreOpen) {
     EXPECT_EQ(db.Content("", "other.bin"), "0!23");
 }
 
+// A commit refused because another connection was reading leaves the work
+// in an open transaction; closing the store commits it rather than lose it.
+TEST_F(Store, WorkOfARefusedCommitIsCommittedAtClose) {
+    Direct reader(path_);
+    reader.Rows("BEGIN");
+    reader.Rows("select count(*) from FileStorage");  // holds a read lock from here on
+    Put("late.txt", "data");
+    reader.Rows("COMMIT");
+    kivfsCloseDir(dir_);
+    dir_ = nullptr;
+    EXPECT_EQ(Direct(path_).Content("", "late.txt"), "data");
+}
+
+// A write onto a row deleted under the open file is not reported as stored.
+TEST_F(Store, WriteToADeletedRowIsNotReportedAsStored) {
+    FileHandle* file = File("f");
+    ASSERT_EQ(kivfsWrite(file, "abc", 3), 3);
+    ASSERT_TRUE(kivfsDeleteFile(dir_, "f"));
+    ASSERT_EQ(kivfsSeek(file, 0, 0), 0);
+    EXPECT_EQ(kivfsWrite(file, "hello", 5), 0);
+    EXPECT_EQ(kivfsWrite(file, "hello", 5), 5);  // looked up again: a new row
+    kivfsCloseFile(file);
+    EXPECT_EQ(Direct(path_).Content("", "f"), "hello");
+}
+
 TEST_F(Store, TransactionIsSeenOnlyAfterCommit) {
     Put("kept.txt", "k");
     FileHandle* reader = File("kept.txt");
