@@ -23,14 +23,17 @@ void Blob::Close() {
     registry_.Remove(this);
 }
 
+// The stored length, as the open handle sees it.
 int Blob::Bytes() const {
     return handle_ ? sqlite3_blob_bytes(handle_) : 0;
 }
 
+// Fails on a closed handle, a range past the value or a row changed since.
 bool Blob::Read(void* buffer, int length, int offset) {
     return handle_ && sqlite3_blob_read(handle_, buffer, length, offset) == SQLITE_OK;
 }
 
+// Writes in place; the value's length never changes through a handle.
 bool Blob::Write(const void* buffer, int length, int offset) {
     return handle_ && sqlite3_blob_write(handle_, buffer, length, offset) == SQLITE_OK;
 }

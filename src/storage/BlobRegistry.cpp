@@ -6,6 +6,7 @@
 
 namespace kivfs {
 
+// Called by a blob that has just opened.
 void BlobRegistry::Add(Blob* blob) {
     open_.push_back(blob);
 }

@@ -16,6 +16,7 @@ Statement::~Statement() {
     if (statement_) cache_.Give(std::move(sql_), statement_);
 }
 
+// A statement that did not prepare reports misuse rather than crash.
 int Statement::Step() {
     return statement_ ? sqlite3_step(statement_) : SQLITE_MISUSE;
 }
@@ -34,10 +35,12 @@ bool Statement::BindBlob(int index, const void* bytes, int length) {
            sqlite3_bind_blob(statement_, index, bytes, length, SQLITE_STATIC) == SQLITE_OK;
 }
 
+// `length` zero bytes, without a buffer to hold them.
 bool Statement::BindZeroBlob(int index, int length) {
     return statement_ && sqlite3_bind_zeroblob(statement_, index, length) == SQLITE_OK;
 }
 
+// The column as a 64-bit integer (a rowid).
 sqlite3_int64 Statement::ColumnInt64(int column) {
     return sqlite3_column_int64(statement_, column);
 }
@@ -47,10 +50,12 @@ const void* Statement::ColumnBlob(int column) {
     return sqlite3_column_blob(statement_, column);
 }
 
+// Read after ColumnBlob, as SQLite asks, so no conversion intervenes.
 int Statement::ColumnBytes(int column) {
     return sqlite3_column_bytes(statement_, column);
 }
 
+// Copies the text out, so it outlives the next step.
 std::string Statement::ColumnText(int column) {
     const unsigned char* text = sqlite3_column_text(statement_, column);
     if (!text) return std::string();

@@ -11,6 +11,7 @@
 
 namespace kivfs {
 
+// Starts with the placeholder entry only; Build fills the rest.
 StorageEnum::StorageEnum(std::string directory)
     : dirPath_(std::move(directory)), entries_{Entry{false, std::string()}} {}
 
@@ -47,12 +48,14 @@ void StorageEnum::AddRow(const std::string& path, const std::string& fileName) {
     entries_.push_back(Entry{true, std::move(name)});
 }
 
+// At the end it stays there until Reset.
 bool StorageEnum::MoveNext() {
     if (AtEnd()) return false;
     ++cursor_;
     return !AtEnd();
 }
 
+// Back onto the placeholder; the snapshot is not read again.
 void StorageEnum::Reset() {
     cursor_ = 0;
 }
@@ -73,6 +76,7 @@ bool StorageEnum::GetFullName(char** out) {
     return true;
 }
 
+// Nothing at the end is a directory.
 bool StorageEnum::IsDirectory() {
     return !AtEnd() && entries_[cursor_].isDirectory;
 }

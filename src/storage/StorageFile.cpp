@@ -21,6 +21,7 @@ constexpr uint64_t kMaxContent = INT_MAX;
 
 }  // namespace
 
+// Binds nothing yet: the row is looked up on first use.
 StorageFile::StorageFile(StorageFs& owner, StoredName keys)
     : owner_(owner), keys_(std::move(keys)), blob_(owner.Blobs()) {}
 
@@ -45,12 +46,16 @@ bool StorageFile::OpenBlob() {
     return true;
 }
 
+// Opening the handle also refreshes the size; its failure (a NULL Content)
+// leaves the file reading as empty.
 bool StorageFile::EnsureRow() {
     if (rowId_ == 0 && !FindRow()) return false;
     if (!blob_.IsOpen()) OpenBlob();
     return true;
 }
 
+// One retry after reopening: a handle goes stale when its row is rewritten
+// and is closed at every commit.
 template <typename Attempt>
 bool StorageFile::WithBlob(Attempt attempt) {
     if (!blob_.IsOpen()) OpenBlob();
@@ -103,6 +108,7 @@ int StorageFile::Write(const void* buffer, int length) {
     return length;
 }
 
+// Never touches the database.
 int StorageFile::Tell() {
     return static_cast<int>(position_);
 }

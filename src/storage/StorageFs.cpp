@@ -20,6 +20,7 @@ std::string LikePattern(const std::string& directory) {
 
 }  // namespace
 
+// Starts in implicit mode: each operation its own transaction.
 StorageFs::StorageFs(sqlite3* db) : db_(db), statements_(db) {}
 
 // Files and listings are gone by now, so no blob handle should be open; any
@@ -35,11 +36,13 @@ StorageFs::~StorageFs() {
     sqlite3_close(db_);
 }
 
+// Runs one statement with no result rows, through the statement cache.
 bool StorageFs::Exec(const char* sql) {
     Statement statement(statements_, sql);
     return statement.Prepared() && statement.Run();
 }
 
+// The same inside the operation's own transaction scope.
 bool StorageFs::ExecInScope(const char* sql) {
     TransactionScope scope(*this);
     return Exec(sql);
