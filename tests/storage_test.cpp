@@ -229,6 +229,21 @@ TEST_F(Store, WorkOfARefusedCommitIsCommittedAtClose) {
     EXPECT_EQ(Direct(path_).Content("", "late.txt"), "data");
 }
 
+// The same for writes in place, committed when the file closes.
+TEST_F(Store, InPlaceWritesSurviveAReaderAtClose) {
+    Put("f", "abc");
+    Direct reader(path_);
+    reader.Rows("BEGIN");
+    reader.Rows("select count(*) from FileStorage");
+    FileHandle* file = File("f");
+    ASSERT_EQ(kivfsWrite(file, "X", 1), 1);
+    kivfsCloseFile(file);
+    reader.Rows("COMMIT");
+    kivfsCloseDir(dir_);
+    dir_ = nullptr;
+    EXPECT_EQ(Direct(path_).Content("", "f"), "Xbc");
+}
+
 // A write onto a row deleted under the open file is not reported as stored.
 TEST_F(Store, WriteToADeletedRowIsNotReportedAsStored) {
     FileHandle* file = File("f");

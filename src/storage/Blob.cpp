@@ -20,6 +20,7 @@ void Blob::Close() {
     if (!handle_) return;
     sqlite3_blob_close(handle_);
     handle_ = nullptr;
+    written_ = false;
     registry_.Remove(this);
 }
 
@@ -35,7 +36,9 @@ bool Blob::Read(void* buffer, int length, int offset) {
 
 // Writes in place; the value's length never changes through a handle.
 bool Blob::Write(const void* buffer, int length, int offset) {
-    return handle_ && sqlite3_blob_write(handle_, buffer, length, offset) == SQLITE_OK;
+    if (!handle_ || sqlite3_blob_write(handle_, buffer, length, offset) != SQLITE_OK) return false;
+    written_ = true;
+    return true;
 }
 
 }  // namespace kivfs

@@ -24,6 +24,8 @@ class Blob {
     bool Open(sqlite3* db, const char* table, const char* column, sqlite3_int64 row);
     void Close();
     bool IsOpen() const { return handle_ != nullptr; }
+    // True when the open handle has written since it was opened.
+    bool HasWritten() const { return written_; }
     // The value's length in bytes; 0 when closed.
     int Bytes() const;
     // Copy `length` bytes at `offset`; false when closed or out of range, or
@@ -34,6 +36,7 @@ class Blob {
   private:
     BlobRegistry& registry_;
     sqlite3_blob* handle_ = nullptr;  // open exactly while listed in registry_
+    bool written_ = false;            // a Write succeeded on handle_
 };
 
 }  // namespace kivfs

@@ -40,6 +40,7 @@ bool StorageFile::FindRow() {
 // empty. Another handle may have shortened the row meanwhile; the position
 // then falls back to the new end, so that it never lies past the data.
 bool StorageFile::OpenBlob() {
+    CloseBlob();
     if (!blob_.Open(owner_.Db(), kStorageTable, "Content", rowId_)) return false;
     size_ = static_cast<uint32_t>(blob_.Bytes());
     position_ = std::min(position_, size_);
@@ -106,6 +107,25 @@ int StorageFile::Write(const void* buffer, int length) {
     position_ = static_cast<uint32_t>(end);
     SetSize(position_);
     return length;
+}
+
+StorageFile::~StorageFile() {
+    CloseBlob();
+}
+
+// In-place writes made outside an explicit transaction are committed when
+// their handle closes. Left to SQLite, that commit runs as the handle closes
+// and, refused because another connection is reading, rolls the writes back.
+// Closed at the end of a transaction scope instead, the handle closes first
+// and the scope's COMMIT follows; a refused COMMIT leaves the writes in the
+// open transaction, which a later scope or the store's close commits.
+void StorageFile::CloseBlob() {
+    if (!blob_.HasWritten()) {
+        blob_.Close();
+        return;
+    }
+    TransactionScope commit(owner_);  // does nothing inside an explicit transaction
+    blob_.Close();
 }
 
 // Never touches the database.

@@ -25,9 +25,9 @@ class StorageFile : public FsFile {
   public:
     // A file of `owner` under the given keys; touches nothing yet.
     StorageFile(StorageFs& owner, StoredName keys);
-    // Closes the blob handle; writes made through it outside a transaction
-    // are committed by that.
-    ~StorageFile() override = default;
+    // Closes the blob handle, committing what was written through it outside
+    // an explicit transaction.
+    ~StorageFile() override;
 
     int Read(void* buffer, int length) override;
     int Write(const void* buffer, int length) override;
@@ -41,6 +41,8 @@ class StorageFile : public FsFile {
     bool FindRow();
     // (Re)opens the blob handle and learns the stored size from it.
     bool OpenBlob();
+    // Closes the blob handle so that what it wrote is committed.
+    void CloseBlob();
     // Finds the row if it is not known yet and opens the handle if it is not
     // open; false only when there is no row.
     bool EnsureRow();
