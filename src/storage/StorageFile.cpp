@@ -28,11 +28,9 @@ StorageFile::StorageFile(StorageFs& owner, StoredName keys)
 // A row made meanwhile by another handle or by CopyFile is found too.
 bool StorageFile::FindRow() {
     TransactionScope scope(owner_);
-    SqlText sql("SELECT rowid from %s where FileName=%Q and Path=%Q;", kStorageTable,
-                keys_.fileName.c_str(), keys_.path.c_str());
-    Statement query(owner_.Statements(), sql.c_str());
-    if (query.Step() != SQLITE_ROW) return false;
-    rowId_ = query.ColumnInt64(0);
+    const int64_t rowId = owner_.FindRowId(keys_);
+    if (rowId <= 0) return false;
+    rowId_ = rowId;
     return true;
 }
 

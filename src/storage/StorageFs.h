@@ -20,6 +20,7 @@
 
 #include "backend/FsBackend.h"
 #include "storage/BlobRegistry.h"
+#include "storage/SplitStoredName.h"
 #include "storage/StatementCache.h"
 
 namespace kivfs {
@@ -53,6 +54,9 @@ class StorageFs : public FsBackend {
     BlobRegistry& Blobs() { return blobs_; }
     // Runs one statement text to completion; true when it succeeded.
     bool Exec(const char* sql);
+    // The rowid of the file stored under `keys`: 0 when there is none, -1 when
+    // the lookup cannot be prepared. Runs in the caller's transaction scope.
+    int64_t FindRowId(const StoredName& keys);
 
   private:
     // Runs a statement with no result rows, in its own transaction scope.
