@@ -9,27 +9,15 @@
 
 #include "kivIOStub.h"
 #include "kivfs.h"
+#include "support/ScopedMount.h"
 #include "support/TempDir.h"
 
 using kivfs_test::ReadBytes;
+using kivfs_test::ScopedMount;
 using kivfs_test::TempDir;
 using kivfs_test::WriteBytes;
 
 namespace {
-
-// A mount that is undone when the test ends, even after a failed assertion:
-// the table never closes what is left at exit. Declared before the records
-// opened through it, so that they are deleted first.
-class ScopedMount {
-  public:
-    ScopedMount(std::string name, const std::string& sysPath) : name_(std::move(name)) {
-        kivFSMountPath(name_.c_str(), sysPath.c_str());
-    }
-    ~ScopedMount() { kivFSUnmountPath(name_.c_str()); }
-
-  private:
-    std::string name_;
-};
 
 using Stub = std::unique_ptr<StubOps, decltype(&kivFSDeleteStub)>;
 
@@ -104,7 +92,7 @@ TEST_F(AppMount, NativeFileThroughTheCallbacks) {
 
 TEST(Bridge, StoreFileThroughTheCallbacks) {
     TempDir dir;
-    ScopedMount save("save:", dir / "save.db");
+    ScopedMount save("save:", dir / "save.db");  // outlives the records that borrow it
     {
         Stub out = OpenStub("save:slot1\\state.bin", 1);
         ASSERT_NE(out, nullptr);

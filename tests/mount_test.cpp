@@ -6,25 +6,14 @@
 #include <utility>
 
 #include "kivfs.h"
+#include "support/ScopedMount.h"
 #include "support/TempDir.h"
 
 using kivfs_test::PathExists;
+using kivfs_test::ScopedMount;
 using kivfs_test::TempDir;
 
 namespace {
-
-// A mount that is undone when the test ends, even after a failed assertion:
-// the table never closes what is left at exit.
-class ScopedMount {
-  public:
-    ScopedMount(std::string name, const std::string& sysPath) : name_(std::move(name)) {
-        kivFSMountPath(name_.c_str(), sysPath.c_str());
-    }
-    ~ScopedMount() { kivFSUnmountPath(name_.c_str()); }
-
-  private:
-    std::string name_;
-};
 
 // The whole translation of `virtualPath`, asking for the length first.
 std::string Translate(const char* virtualPath) {
