@@ -1,7 +1,6 @@
 #include "storage/StorageFile.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -16,8 +15,13 @@ namespace kivfs {
 
 namespace {
 
-// SQLite measures values with an int; no Content can be longer.
-constexpr uint64_t kMaxContent = INT_MAX;
+// The longest Content the connection stores: SQLite's length limit (never
+// above INT_MAX, as SQLite measures values with an int). A longer value is
+// refused before it is built: SQLite would only refuse it after the whole
+// value, up to 4 GiB that a single Resize can ask for, was made in memory.
+uint64_t MaxContent(sqlite3* db) {
+    return static_cast<uint64_t>(sqlite3_limit(db, SQLITE_LIMIT_LENGTH, -1));
+}
 
 }  // namespace
 
@@ -91,7 +95,7 @@ int StorageFile::Write(const void* buffer, int length) {
         position_ += count;
         return length;
     }
-    if (end > kMaxContent) return 0;
+    if (end > MaxContent(owner_.Db())) return 0;
     TransactionScope scope(owner_);
     bool stored = false;
     if (position_ > 0) {
@@ -155,7 +159,7 @@ int StorageFile::Error() {
 // yet it creates one of that many zero bytes.
 bool StorageFile::Resize(unsigned int newSize) {
     EnsureRow();
-    if (newSize > kMaxContent) return false;
+    if (newSize > MaxContent(owner_.Db())) return false;
     TransactionScope scope(owner_);
     const bool stored =
         rowId_ == 0 ? InsertRow(nullptr, newSize) : RewriteContent(newSize, nullptr, 0, newSize);

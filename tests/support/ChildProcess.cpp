@@ -1,6 +1,7 @@
 #include "support/ChildProcess.h"
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,6 +38,15 @@ ChildEnd ChildProcess::Kill() {
     return end_;
 }
 
+ChildEnd ChildProcess::Wait() {
+    if (pid_ != 0) {
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        Reaped(status);
+    }
+    return end_;
+}
+
 void ChildProcess::Reaped(int status) {
     pid_ = 0;
     if (WIFEXITED(status)) {
@@ -45,6 +55,12 @@ void ChildProcess::Reaped(int status) {
         end_.killed = WTERMSIG(status) == SIGKILL;
         end_.signal = end_.killed ? 0 : WTERMSIG(status);
     }
+}
+
+long PeakResidentKiB() {
+    struct rusage usage = {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
 }
 
 }  // namespace kivfs_test

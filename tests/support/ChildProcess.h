@@ -32,6 +32,8 @@ class ChildProcess {
     // Kills the child with SIGKILL unless it has ended, reaps it, and tells
     // how it ended.
     ChildEnd Kill();
+    // Waits for the child to end on its own and tells how it ended.
+    ChildEnd Wait();
 
   private:
     // Records how the reaped child ended.
@@ -40,5 +42,9 @@ class ChildProcess {
     int pid_;       // 0 once reaped
     ChildEnd end_;  // valid once reaped
 };
+
+// The most memory the calling process has held resident so far, in KiB: a
+// child that measures its own growth tells what one call cost it.
+long PeakResidentKiB();
 
 }  // namespace kivfs_test
