@@ -1,0 +1,192 @@
+// The kivfs program through its real binary: listings, whole trees packed
+// into stores and unpacked into folders, and the names unpack refuses.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/TempDir.h"
+#include "tool_runner.h"
+
+using kivfs_test::BinaryBytes;
+using kivfs_test::Files;
+using kivfs_test::MakeStore;
+using kivfs_test::MakeTree;
+using kivfs_test::MakeZip;
+using kivfs_test::PathExists;
+using kivfs_test::ReadStore;
+using kivfs_test::ReadTree;
+using kivfs_test::RunTool;
+using kivfs_test::RunToolOnTerminal;
+using kivfs_test::TempDir;
+using kivfs_test::ToolResult;
+using kivfs_test::WriteBytes;
+
+namespace {
+
+// A tree with nested folders, non-ASCII names, binary and empty files.
+Files SampleTree() {
+    return Files{{"readme.txt", "read me\n"},
+                 {"docs/a.txt", "alpha"},
+                 {"docs/img/2019/b.bin", BinaryBytes(70000, 3)},
+                 {u8"größe/データ.bin", BinaryBytes(3000, 5)},
+                 {u8"café.txt", ""}};
+}
+
+void ExpectClean(const ToolResult& result) {
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+}
+
+TEST(ToolList, SameListingForEveryKindOfContainer) {
+    TempDir dir;
+    MakeTree(dir / "tree", SampleTree());
+    MakeZip(dir / "tree.zip", dir / "tree");
+    MakeStore(dir / "tree.db", SampleTree());
+    const std::string top = u8"café.txt\ndocs/\ngröße/\nreadme.txt\n";
+    const std::string all = u8"café.txt\ndocs/\ndocs/a.txt\ndocs/img/\ndocs/img/2019/\n"
+                            u8"docs/img/2019/b.bin\ngröße/\ngröße/データ.bin\nreadme.txt\n";
+    for (const char* container : {"tree", "tree.zip", "tree.db"}) {
+        SCOPED_TRACE(container);
+        const ToolResult ls = RunTool({"ls", container}, dir.path());
+        ExpectClean(ls);
+        EXPECT_EQ(ls.out, top);
+        const ToolResult recursive = RunTool({"ls", "-R", container}, dir.path());
+        ExpectClean(recursive);
+        EXPECT_EQ(recursive.out, all);
+        // Names are shown relative to the listed directory; -l adds sizes.
+        const ToolResult sub = RunTool({"ls", "-l", std::string(container) + ":docs"}, dir.path());
+        ExpectClean(sub);
+        EXPECT_EQ(sub.out, "           5  a.txt\n           -  img/\n");
+        const ToolResult stat = RunTool({"stat", std::string(container) + ":docs/img"}, dir.path());
+        ExpectClean(stat);
+        EXPECT_NE(stat.out.find("kind: directory\n"), std::string::npos);
+    }
+    EXPECT_EQ(RunTool({"stat", "tree.zip"}, dir.path()).out, "name: tree.zip\nkind: zip archive\n");
+    EXPECT_EQ(RunTool({"stat", "tree.db"}, dir.path()).out, "name: tree.db\nkind: store\n");
+    EXPECT_EQ(RunTool({"stat", "tree"}, dir.path()).out, "name: tree\nkind: directory\n");
+
+    const ToolResult missing = RunTool({"ls", "tree.db:nothing"}, dir.path());
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "kivfs: cannot list 'tree.db:nothing': no such file or directory\n");
+}
+
+TEST(ToolTree, PackAndUnpackKeepEveryByteAndName) {
+    TempDir dir;
+    MakeTree(dir / "tree", SampleTree());
+    MakeZip(dir / "tree.zip", dir / "tree");
+
+    ExpectClean(RunTool({"pack", "tree", "from-dir.db"}, dir.path()));
+    EXPECT_EQ(ReadStore(dir / "from-dir.db"), SampleTree());
+    ExpectClean(RunTool({"pack", "tree.zip", "from-zip.db"}, dir.path()));
+    EXPECT_EQ(ReadStore(dir / "from-zip.db"), SampleTree());
+
+    ExpectClean(RunTool({"unpack", "from-dir.db", "out-store"}, dir.path()));
+    EXPECT_EQ(ReadTree(dir / "out-store"), SampleTree());
+    ExpectClean(RunTool({"unpack", "tree.zip", "out-zip"}, dir.path()));
+    EXPECT_EQ(ReadTree(dir / "out-zip"), SampleTree());
+}
+
+TEST(ToolTree, PackIntoAnExistingStoreReplacesAndKeeps) {
+    TempDir dir;
+    MakeStore(dir / "s.db", {{"docs/a.txt", "an old and longer content"}, {"keep.txt", "K"}});
+    MakeTree(dir / "tree", {{"docs/a.txt", "new"}});
+    ExpectClean(RunTool({"pack", "tree", "s.db"}, dir.path()));
+    EXPECT_EQ(ReadStore(dir / "s.db"), (Files{{"docs/a.txt", "new"}, {"keep.txt", "K"}}));
+
+    std::filesystem::create_directory(dir / "folder");
+    const ToolResult intoFolder = RunTool({"pack", "s.db", "folder"}, dir.path());
+    EXPECT_EQ(intoFolder.status, 1);
+    EXPECT_EQ(intoFolder.err, "kivfs: cannot pack into 'folder': it is a directory, not a store\n");
+}
+
+// Finds the data of the local entry named `name` in a zip archive's bytes.
+size_t EntryDataOffset(const std::string& zip, const std::string& name) {
+    const std::string signature("PK\x03\x04", 4);
+    for (size_t at = zip.find(signature); at != std::string::npos;
+         at = zip.find(signature, at + 1)) {
+        const auto u16 = [&](size_t offset) {
+            return static_cast<size_t>(static_cast<unsigned char>(zip[at + offset])) |
+                   static_cast<size_t>(static_cast<unsigned char>(zip[at + offset + 1])) << 8;
+        };
+        const size_t nameLength = u16(26);
+        if (zip.compare(at + 30, nameLength, name) == 0) return at + 30 + nameLength + u16(28);
+    }
+    return std::string::npos;
+}
+
+TEST(ToolTree, PackIsAllOrNothing) {
+    TempDir dir;
+    // "a.txt" is copied first; "b.txt" then fails to inflate.
+    MakeTree(dir / "tree", {{"a.txt", "alpha"}, {"b.txt", std::string(100000, 'b')}});
+    MakeZip(dir / "bad.zip", dir / "tree");
+    std::string zip = kivfs_test::ReadBytes(dir / "bad.zip");
+    const size_t data = EntryDataOffset(zip, "b.txt");
+    ASSERT_NE(data, std::string::npos);
+    zip.replace(data, 16, std::string(16, '\xFF'));  // a block type deflate does not have
+    WriteBytes(dir / "bad.zip", zip);
+    MakeStore(dir / "s.db", {{"old.txt", "old"}});
+
+    const ToolResult pack = RunTool({"pack", "bad.zip", "s.db"}, dir.path());
+    EXPECT_EQ(pack.status, 1);
+    EXPECT_NE(pack.err.find("'bad.zip:b.txt'"), std::string::npos) << pack.err;
+    EXPECT_EQ(ReadStore(dir / "s.db"), (Files{{"old.txt", "old"}}));
+}
+
+TEST(ToolTree, UnpackRefusesNamesThatEscape) {
+    TempDir dir;
+    const std::vector<std::string> escaping = {"../evil.txt", "docs/../../evil.txt",
+                                               "/tmp/evil.txt", "docs\\..\\..\\evil.txt"};
+    for (const std::string& name : escaping) {
+        SCOPED_TRACE(name);
+        const std::string store = dir / "crafted.db";
+        std::filesystem::remove(store);
+        MakeStore(store, {{"a-good.txt", "fine"}, {name, "gotcha"}});
+        const ToolResult unpack = RunTool({"unpack", "crafted.db", "out/inner"}, dir.path());
+        EXPECT_EQ(unpack.status, 1);
+        EXPECT_EQ(unpack.err.rfind("kivfs: refusing to unpack 'crafted.db:", 0), 0u) << unpack.err;
+        // Nothing at all is written, not even the harmless file.
+        EXPECT_FALSE(PathExists(dir / "out"));
+        EXPECT_FALSE(PathExists(dir / "evil.txt"));
+    }
+
+    // The same through a zip archive made with such a name.
+    MakeTree(dir / "zipsrc/inner", {{"x.txt", "x"}});
+    WriteBytes(dir / "zipsrc/evil.txt", "gotcha");
+    ASSERT_EQ(kivfs_test::RunShell("zip -q ../../evil.zip x.txt ../evil.txt", dir / "zipsrc/inner")
+                  .status,
+              0);
+    const ToolResult zip = RunTool({"unpack", "evil.zip", "zout"}, dir.path());
+    EXPECT_EQ(zip.status, 1);
+    EXPECT_EQ(zip.err,
+              "kivfs: refusing to unpack 'evil.zip:../evil.txt': the name climbs out of the "
+              "target directory\n");
+    EXPECT_FALSE(PathExists(dir / "zout"));
+}
+
+TEST(ToolTree, UnpackDoesNotFollowLinksOutOfTheFolder) {
+    TempDir dir;
+    MakeStore(dir / "s.db", {{"link/x.txt", "gotcha"}});
+    std::filesystem::create_directories(dir / "out");
+    std::filesystem::create_directories(dir / "elsewhere");
+    std::filesystem::create_directory_symlink(dir / "elsewhere", dir / "out/link");
+    const ToolResult unpack = RunTool({"unpack", "s.db", "out"}, dir.path());
+    EXPECT_EQ(unpack.status, 1);
+    EXPECT_EQ(unpack.err, "kivfs: refusing to unpack 's.db:link/': a link leads outside 'out'\n");
+    EXPECT_FALSE(PathExists(dir / "elsewhere/x.txt"));
+}
+
+TEST(ToolProgress, DrawnOnATerminalOnly) {
+    TempDir dir;
+    MakeTree(dir / "tree", SampleTree());
+    // Not a terminal: nothing beyond the command's own output.
+    ExpectClean(RunTool({"pack", "tree", "a.db"}, dir.path()));
+
+    const ToolResult shown = RunToolOnTerminal({"pack", "tree", "b.db"}, dir.path());
+    EXPECT_EQ(shown.status, 0) << shown.out;
+    EXPECT_NE(shown.out.find("5/5 files"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("/s"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("100%"), std::string::npos) << shown.out;
+    EXPECT_EQ(ReadStore(dir / "b.db"), SampleTree());
+}
+
+}  // namespace
