@@ -1,8 +1,13 @@
 #include "native/OpenNativeFs.h"
 
+#include "native/NativeFs.h"
+
 namespace kivfs {
 
-// Not built yet: no container of this kind is recognised.
-std::unique_ptr<FsBackend> OpenNativeFs(const std::string&) { return nullptr; }
+// The caller has already found `path` to be a directory; serving it needs no
+// further check, so this never fails.
+std::unique_ptr<FsBackend> OpenNativeFs(const std::string& path) {
+    return std::make_unique<NativeFs>(path);
+}
 
 }  // namespace kivfs

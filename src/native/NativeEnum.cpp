@@ -1,0 +1,63 @@
+#include "native/NativeEnum.h"
+
+namespace kivfs {
+
+namespace {
+
+// The entries every directory holds for itself and its parent.
+bool IsDotEntry(const std::string& name) {
+    return name == "." || name == "..";
+}
+
+}  // namespace
+
+NativeEnum::NativeEnum(std::string dirPath, std::string relName)
+    : dirPath_(std::move(dirPath)), relName_(std::move(relName)) {}
+
+// The pattern is the directory's path followed directly by "*.*": with a
+// path that does not end in "/" the search covers the entries of the parent
+// that begin with the last component, as the system search does.
+bool NativeEnum::Step() {
+    if (!search_) {
+        search_ = DirectorySearch::Start(dirPath_ + "*.*");
+        if (!search_) return false;
+    }
+    return search_->Next(current_);
+}
+
+bool NativeEnum::MoveNext() {
+    while (!ended_) {
+        ended_ = !Step();
+        if (!ended_ && !IsDotEntry(current_.name)) return true;
+    }
+    current_ = DirectoryEntry();
+    return false;
+}
+
+// Closes the search; the next MoveNext begins a new one from the first entry.
+void NativeEnum::Reset() {
+    search_.reset();
+    current_ = DirectoryEntry();
+    ended_ = false;
+}
+
+bool NativeEnum::GetName(char** out) {
+    if (!out || !Valid()) return false;
+    *out = NewNameText(current_.name);
+    return true;
+}
+
+// A directory's full name ends with exactly one "/".
+bool NativeEnum::GetFullName(char** out) {
+    if (!out || !Valid()) return false;
+    std::string full = relName_ + current_.name;
+    if (current_.isDirectory && full.back() != '/') full += '/';
+    *out = NewNameText(full);
+    return true;
+}
+
+bool NativeEnum::IsDirectory() {
+    return Valid() && current_.isDirectory;
+}
+
+}  // namespace kivfs

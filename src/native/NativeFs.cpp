@@ -1,0 +1,77 @@
+#include "native/NativeFs.h"
+
+#include <iterator>
+
+#include "native/NativeEnum.h"
+#include "native/NativeFile.h"
+#include "platform/SystemPath.h"
+
+namespace kivfs {
+
+namespace {
+
+// The stdio mode texts, indexed by the open mode a caller passes.
+constexpr const char* kModeTexts[] = {"rb", "wb", "ab", "rb+", "wb+", "ab+"};
+constexpr int kModeCount = static_cast<int>(std::size(kModeTexts));
+
+// The reading modes ("rb", "rb+": 0 and 3) open an existing file only; the
+// others create it.
+bool ModeCreates(int mode) {
+    return kModeTexts[mode][0] != 'r';
+}
+
+}  // namespace
+
+// The root always ends with "/", so a name is joined to it directly.
+NativeFs::NativeFs(const std::string& path) : root_(path) {
+    if (root_.empty() || root_.back() != '/') root_ += '/';
+}
+
+// A first open settles most requests; only when it fails in a creating mode
+// may missing parent directories be the cause, so they are made and the open
+// tried once more. Directories made on the way stay, even when the second
+// open fails too (a name ending in "/" names a directory, never a file).
+std::unique_ptr<FsFile> NativeFs::OpenFile(const std::string& name, int mode) {
+    if (mode < 0 || mode >= kModeCount) return nullptr;
+    const std::string path = root_ + name;
+    auto file = std::make_unique<NativeFile>();
+    if (file->Open(path, kModeTexts[mode])) return file;
+    if (!ModeCreates(mode)) return nullptr;
+    CreateParents(name);
+    if (file->Open(path, kModeTexts[mode])) return file;
+    return nullptr;
+}
+
+// Each level is attempted in turn and its result ignored: a level that
+// already exists fails harmlessly and the next one is still made.
+void NativeFs::CreateParents(const std::string& name) const {
+    for (size_t slash = name.find('/'); slash != std::string::npos;
+         slash = name.find('/', slash + 1)) {
+        CreateSystemDirectory((root_ + name.substr(0, slash + 1)).c_str());
+    }
+}
+
+// No separator is put between root and name: callers pass the empty name or
+// one ending in "/". A name without it ('sub') is accepted when root + name is
+// a directory, and then lists the root's entries that begin with 'sub'.
+std::unique_ptr<FsEnum> NativeFs::CreateEnum(const std::string& name) {
+    std::string dirPath = root_ + name;
+    if (!IsSystemDirectory(dirPath.c_str())) return nullptr;
+    return std::make_unique<NativeEnum>(std::move(dirPath), name);
+}
+
+// Names are resolved against the root, as OpenFile and CreateEnum resolve
+// them, never against the process's current directory.
+bool NativeFs::IsFileExist(const std::string& name, bool* exists) {
+    if (!exists) return false;
+    *exists = IsSystemFile((root_ + name).c_str());
+    return true;
+}
+
+bool NativeFs::IsDirectoryExist(const std::string& name, bool* exists) {
+    if (!exists) return false;
+    *exists = IsSystemDirectory((root_ + name).c_str());
+    return true;
+}
+
+}  // namespace kivfs

@@ -1,0 +1,62 @@
+// FileStream: one file of the system file system, read and written through
+// the C runtime's buffered streams.
+//
+// Opened by UTF-8 path with one of the six stdio mode texts ("rb", "wb",
+// "ab", "rb+", "wb+", "ab+"); closed when the object dies. Only
+// non-directories open: a directory is refused in every mode, as the wide
+// open of other systems refuses it. Reads and writes may follow each other in
+// any order: the stream inserts the repositioning or flush that the C library
+// requires between the two directions.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace kivfs {
+
+class FileStream {
+  public:
+    // A stream not yet open.
+    FileStream() = default;
+    ~FileStream();
+    FileStream(const FileStream&) = delete;
+    FileStream& operator=(const FileStream&) = delete;
+
+    // Opens `path` with `modeText` on a stream not yet open; false when the
+    // file cannot be opened so (missing where the mode needs it, a
+    // directory, no access, ...), and the stream then stays closed.
+    bool Open(const std::string& path, const char* modeText);
+
+    // The calls below require an open stream.
+
+    // Up to `size` bytes into `buffer`; fewer at the end of the file or on an
+    // error. Reaching the end sets the end-of-file indicator.
+    size_t Read(void* buffer, size_t size);
+    // Writes `size` bytes; returns how many the stream accepted.
+    size_t Write(const void* buffer, size_t size);
+    // The position in bytes from the start; -1 on failure.
+    long Tell();
+    // Moves by `offset` from SEEK_SET, SEEK_CUR or SEEK_END; true on success.
+    // A successful move clears the end-of-file indicator.
+    bool Seek(long offset, int whence);
+    // True once a read has run into the end of the file (and no seek since).
+    bool Eof() const;
+
+  private:
+    // The direction of the last transfer, to know when switching needs a
+    // flush or a repositioning first.
+    enum class Direction { kNone, kRead, kWrite };
+
+    // Makes the stream ready for a transfer in `next`.
+    void Prepare(Direction next);
+
+    std::FILE* stream_ = nullptr;  // null until Open succeeds
+    // The stream's buffer when the opening gave it one (null: the C library
+    // manages its own); released only after the stream is closed.
+    std::unique_ptr<char[]> buffer_;
+    Direction last_ = Direction::kNone;
+};
+
+}  // namespace kivfs

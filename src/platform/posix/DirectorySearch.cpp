@@ -1,0 +1,79 @@
+// POSIX directory search: opendir/readdir of the pattern's folder part,
+// filtered by the name prefix the pattern carries before "*.*".
+#include "platform/DirectorySearch.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cstring>
+
+namespace kivfs {
+
+namespace {
+
+constexpr const char kAllNames[] = "*.*";
+constexpr size_t kAllNamesLength = sizeof(kAllNames) - 1;
+
+// True when `entry` is a directory. The type readdir reports is enough for
+// most file systems; where it is unknown, and for symbolic links (which other
+// systems' searches report with the directory bit of what they lead to), the
+// entry is looked up by path.
+bool EntryIsDirectory(const std::string& folder, const dirent& entry) {
+    if (entry.d_type == DT_DIR) return true;
+    if (entry.d_type != DT_UNKNOWN && entry.d_type != DT_LNK) return false;
+    struct stat info;
+    const std::string path = folder + entry.d_name;
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+struct DirectorySearch::State {
+    DIR* handle = nullptr;  // open for the life of the search
+    std::string folder;     // the pattern up to and including its last "/"
+    std::string prefix;     // what an entry's name must begin with
+    bool ended = false;     // set once readdir has run out
+
+    ~State() {
+        if (handle) ::closedir(handle);
+    }
+};
+
+// A pattern without a "/" searches the current directory, as a relative
+// pattern does on every system.
+std::unique_ptr<DirectorySearch> DirectorySearch::Start(const std::string& pattern) {
+    if (pattern.size() < kAllNamesLength ||
+        pattern.compare(pattern.size() - kAllNamesLength, kAllNamesLength, kAllNames) != 0) {
+        return nullptr;
+    }
+    const std::string stem = pattern.substr(0, pattern.size() - kAllNamesLength);
+    const size_t slash = stem.rfind('/');
+    auto state = std::make_unique<State>();
+    state->folder = slash == std::string::npos ? std::string() : stem.substr(0, slash + 1);
+    state->prefix = stem.substr(slash == std::string::npos ? 0 : slash + 1);
+    state->handle = ::opendir(state->folder.empty() ? "." : state->folder.c_str());
+    if (!state->handle) return nullptr;
+    return std::unique_ptr<DirectorySearch>(new DirectorySearch(std::move(state)));
+}
+
+DirectorySearch::DirectorySearch(std::unique_ptr<State> state) : state_(std::move(state)) {}
+
+DirectorySearch::~DirectorySearch() = default;
+
+bool DirectorySearch::Next(DirectoryEntry& entry) {
+    State& s = *state_;
+    while (!s.ended) {
+        const dirent* found = ::readdir(s.handle);
+        if (!found) {
+            s.ended = true;
+            break;
+        }
+        if (std::strncmp(found->d_name, s.prefix.c_str(), s.prefix.size()) != 0) continue;
+        entry.name = found->d_name;
+        entry.isDirectory = EntryIsDirectory(s.folder, *found);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace kivfs

@@ -1,0 +1,169 @@
+// Real files through the exported calls: the six open modes, parent
+// creation, reads, writes, positions, and full-path opens, on files made in a
+// temporary folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "kivfs.h"
+#include "support/TempDir.h"
+
+using kivfs_test::PathExists;
+using kivfs_test::ReadBytes;
+using kivfs_test::TempDir;
+using kivfs_test::WriteBytes;
+
+namespace {
+
+// Reads what is left of `file`, in small steps so that several reads run.
+std::string ReadRest(FileHandle* file) {
+    std::string bytes;
+    char chunk[3];
+    for (int got; (got = kivfsRead(file, chunk, sizeof chunk)) > 0;) bytes.append(chunk, got);
+    return bytes;
+}
+
+int WriteText(FileHandle* file, const std::string& text) {
+    return kivfsWrite(file, text.data(), static_cast<int>(text.size()));
+}
+
+class NativeFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = kivfsOpenDir(tmp_.path().c_str());
+        ASSERT_NE(dir_, nullptr);
+    }
+    void TearDown() override { kivfsCloseDir(dir_); }
+
+    FileHandle* Open(const std::string& name, int mode) {
+        return kivfsCreateFileIndir(dir_, name.c_str(), mode);
+    }
+
+    TempDir tmp_;
+    DirHandle* dir_ = nullptr;
+};
+
+TEST_F(NativeFile, ModesThatNeedAnExistingFileCreateNothing) {
+    for (int mode : {0, 3}) {
+        EXPECT_EQ(Open("missing.txt", mode), nullptr) << mode;
+        EXPECT_EQ(Open("x/missing.txt", mode), nullptr) << mode;
+    }
+    for (int mode : {-1, 6, 100}) EXPECT_EQ(Open("odd.txt", mode), nullptr) << mode;
+    EXPECT_TRUE(std::filesystem::is_empty(tmp_.path()));
+}
+
+TEST_F(NativeFile, WritingModesTruncateOrAppend) {
+    const struct {
+        int mode;
+        const char* after;
+    } cases[] = {{1, "ab"}, {2, "hello!ab"}, {4, "ab"}, {5, "hello!ab"}};
+    for (const auto& c : cases) {
+        WriteBytes(tmp_ / "f.txt", "hello!");
+        FileHandle* file = Open("f.txt", c.mode);
+        ASSERT_NE(file, nullptr) << c.mode;
+        // Append modes write at the end wherever the position was put.
+        EXPECT_EQ(kivfsSeek(file, 0, 0), 0);
+        EXPECT_EQ(WriteText(file, "ab"), 2);
+        kivfsCloseFile(file);
+        EXPECT_EQ(ReadBytes(tmp_ / "f.txt"), c.after) << c.mode;
+    }
+}
+
+TEST_F(NativeFile, ReadWriteModesSwitchDirectionInPlace) {
+    WriteBytes(tmp_ / "f.txt", "hello");
+    FileHandle* file = Open("f.txt", 3);
+    ASSERT_NE(file, nullptr);
+    char two[2];
+    EXPECT_EQ(kivfsRead(file, two, 2), 2);
+    EXPECT_EQ(WriteText(file, "XY"), 2);  // straight after the read, no seek
+    EXPECT_EQ(ReadRest(file), "o");       // straight after the write
+    kivfsCloseFile(file);
+    EXPECT_EQ(ReadBytes(tmp_ / "f.txt"), "heXYo");
+
+    file = Open("g.txt", 4);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(WriteText(file, "abc"), 3);
+    EXPECT_EQ(kivfsSeek(file, 0, 0), 0);
+    EXPECT_EQ(ReadRest(file), "abc");
+    kivfsCloseFile(file);
+}
+
+TEST_F(NativeFile, WritingModesCreateMissingParents) {
+    FileHandle* file = Open("logs/2024/run.txt", 1);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(WriteText(file, "run"), 3);
+    kivfsCloseFile(file);
+    EXPECT_EQ(ReadBytes(tmp_ / "logs/2024/run.txt"), "run");
+
+    // A name ending in "/" gets its directories, but is no file.
+    EXPECT_EQ(Open("a/b/", 1), nullptr);
+    EXPECT_TRUE(std::filesystem::is_directory(tmp_ / "a/b"));
+    // Nor is an existing directory, in any mode.
+    for (int mode = 0; mode <= 5; ++mode) EXPECT_EQ(Open("a", mode), nullptr) << mode;
+}
+
+TEST_F(NativeFile, ErrorIsSetOnlyOnceAReadRunsIntoTheEnd) {
+    WriteBytes(tmp_ / "f.txt", "abc");
+    FileHandle* file = Open("f.txt", 0);
+    ASSERT_NE(file, nullptr);
+    char buffer[8];
+    EXPECT_FALSE(kivfsError(file));
+    EXPECT_EQ(kivfsRead(file, buffer, 3), 3);
+    EXPECT_FALSE(kivfsError(file));
+    EXPECT_EQ(kivfsRead(file, buffer, 1), 0);
+    EXPECT_TRUE(kivfsError(file));
+    EXPECT_EQ(kivfsSeek(file, 1, 0), 0);  // a move clears it
+    EXPECT_FALSE(kivfsError(file));
+    EXPECT_EQ(kivfsRead(file, buffer, -1), 0);
+    EXPECT_EQ(kivfsRead(file, buffer, 8), 2);
+    EXPECT_TRUE(kivfsError(file));
+    kivfsCloseFile(file);
+}
+
+TEST_F(NativeFile, SeekAnswersZeroOrNonZeroAndTellFollows) {
+    WriteBytes(tmp_ / "f.txt", "0123456789");
+    FileHandle* file = Open("f.txt", 0);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(kivfsSeek(file, 4, 0), 0);
+    EXPECT_EQ(kivfsTell(file), 4);
+    EXPECT_EQ(kivfsSeek(file, -1, 1), 0);
+    EXPECT_EQ(kivfsTell(file), 3);
+    EXPECT_EQ(kivfsSeek(file, -2, 2), 0);
+    EXPECT_EQ(kivfsTell(file), 8);
+    EXPECT_NE(kivfsSeek(file, -1, 0), 0);
+    EXPECT_NE(kivfsSeek(file, 0, 3), 0);
+    EXPECT_EQ(kivfsTell(file), 8);
+    EXPECT_FALSE(kivfsResize(file, 2));
+    EXPECT_FALSE(kivfsResize(file, 20));
+    kivfsCloseFile(file);
+    EXPECT_EQ(ReadBytes(tmp_ / "f.txt"), "0123456789");
+}
+
+TEST_F(NativeFile, PositionBeyondThirtyTwoBitsIsReportedAsFailure) {
+    WriteBytes(tmp_ / "big.bin", "");
+    std::filesystem::resize_file(tmp_ / "big.bin", 3ull << 30);  // sparse: no disk used
+    FileHandle* file = Open("big.bin", 0);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(kivfsSeek(file, 0, 2), 0);
+    EXPECT_EQ(kivfsTell(file), -1);
+    kivfsCloseFile(file);
+}
+
+TEST(NativeFullPath, OpensExistingFilesAndCreatesInsideADirectory) {
+    TempDir tmp;
+    WriteBytes(tmp / "report.txt", "report");
+    FileHandle* file = kivfsCreateFile((tmp / "report.txt").c_str(), 0);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(ReadRest(file), "report");
+    kivfsCloseFile(file);
+
+    file = kivfsCreateFile((tmp.path() + ":new.txt").c_str(), 1);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(WriteText(file, "new"), 3);
+    kivfsCloseFile(file);
+    EXPECT_EQ(ReadBytes(tmp / "new.txt"), "new");
+    EXPECT_FALSE(PathExists(tmp.path() + ":new.txt"));
+}
+
+}  // namespace
