@@ -4,6 +4,7 @@
 // SQLite directly, so that any name, escaping ones included, can be stored.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <cstdlib>
@@ -24,6 +25,20 @@ struct ToolResult {
     std::string out;
     std::string err;
 };
+
+// Expects success with nothing on standard error.
+inline void ExpectClean(const ToolResult& result) {
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+}
+
+// Expects a failed command (status 1) reporting exactly `line` (the
+// newline included) and writing nothing to standard output.
+inline void ExpectFailure(const ToolResult& result, const std::string& line) {
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, line);
+    EXPECT_EQ(result.out, "");
+}
 
 // 'text' with every ' escaped, safe as one shell word.
 inline std::string ShellWord(const std::string& text) {
@@ -149,8 +164,7 @@ inline Files ReadStore(const std::string& path) {
         return files;
     }
     sqlite3_stmt* select = nullptr;
-    sqlite3_prepare_v2(db, "SELECT Path, FileName, Content FROM FileStorage", -1, &select,
-                       nullptr);
+    sqlite3_prepare_v2(db, "SELECT Path, FileName, Content FROM FileStorage", -1, &select, nullptr);
     while (select && sqlite3_step(select) == SQLITE_ROW) {
         const auto* dir = reinterpret_cast<const char*>(sqlite3_column_text(select, 0));
         const auto* file = reinterpret_cast<const char*>(sqlite3_column_text(select, 1));

@@ -5,38 +5,21 @@
 #include "support/TempDir.h"
 #include "tool_runner.h"
 
-using kivfs_test::BinaryBytes;
-using kivfs_test::Files;
-using kivfs_test::MakeStore;
-using kivfs_test::MakeTree;
-using kivfs_test::MakeZip;
-using kivfs_test::PathExists;
-using kivfs_test::ReadBytes;
-using kivfs_test::ReadStore;
-using kivfs_test::RunTool;
-using kivfs_test::TempDir;
-using kivfs_test::ToolResult;
-using kivfs_test::WriteBytes;
+// The runner and fixture helpers are this file's vocabulary.
+using namespace kivfs_test;  // NOLINT(build/namespaces)
 
 namespace {
-
-// Expects success with nothing on standard error.
-void ExpectClean(const ToolResult& result) {
-    EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.err, "");
-}
 
 TEST(ToolHelp, EveryCommandIsDocumented) {
     TempDir dir;
     const ToolResult help = RunTool({"--help"}, dir.path());
     ExpectClean(help);
-    for (const char* command : {"ls", "stat", "cat", "get", "put", "pack", "unpack", "rm", "mv",
-                                "cp", "translate"}) {
+    for (const char* command :
+         {"ls", "stat", "cat", "get", "put", "pack", "unpack", "rm", "mv", "cp", "translate"}) {
         EXPECT_NE(help.out.find(std::string("  ") + command + " "), std::string::npos) << command;
         const ToolResult commandHelp = RunTool({command, "--help"}, dir.path());
         ExpectClean(commandHelp);
-        EXPECT_NE(commandHelp.out.find(std::string("Usage: kivfs ") + command),
-                  std::string::npos)
+        EXPECT_NE(commandHelp.out.find(std::string("Usage: kivfs ") + command), std::string::npos)
             << command;
     }
 }
@@ -65,28 +48,26 @@ TEST(ToolErrors, OneLineNamingWhatFailedAndWhere) {
     TempDir dir;
     MakeStore(dir / "saves.db", {{"slot2/state.bin", "x"}});
 
-    const ToolResult missingFile = RunTool({"cat", "saves.db:slot1/state.bin"}, dir.path());
-    EXPECT_EQ(missingFile.status, 1);
-    EXPECT_EQ(missingFile.out, "");
-    EXPECT_EQ(missingFile.err, "kivfs: cannot open 'saves.db:slot1/state.bin': no such file\n");
+    ExpectFailure(RunTool({"cat", "saves.db:slot1/state.bin"}, dir.path()),
+                  "kivfs: cannot open 'saves.db:slot1/state.bin': no such file\n");
+    ExpectFailure(RunTool({"get", "saves.db:slot2"}, dir.path()),
+                  "kivfs: cannot open 'saves.db:slot2': is a directory\n");
 
-    const ToolResult directory = RunTool({"get", "saves.db:slot2"}, dir.path());
-    EXPECT_EQ(directory.status, 1);
-    EXPECT_EQ(directory.err, "kivfs: cannot open 'saves.db:slot2': is a directory\n");
-
-    const ToolResult stat = RunTool({"stat", "saves.db:nothing"}, dir.path());
-    EXPECT_EQ(stat.status, 1);
-    EXPECT_EQ(stat.err, "kivfs: cannot stat 'saves.db:nothing': no such file or directory\n");
+    ExpectFailure(RunTool({"stat", "saves.db:nothing"}, dir.path()),
+                  "kivfs: cannot stat 'saves.db:nothing': no such file or directory\n");
 }
 
 TEST(ToolErrors, InspectingAMissingContainerCreatesNothing) {
     TempDir dir;
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"ls", "typo.db"}, {"cat", "typo.db:a"}, {"stat", "typo.db"}, {"unpack", "typo.db", "out"},
-             {"pack", "typo.db", "new.db"}, {"rm", "typo.db:a"}}) {
-        const ToolResult result = RunTool(args, dir.path());
-        EXPECT_EQ(result.status, 1) << args[0];
-        EXPECT_EQ(result.err, "kivfs: cannot open 'typo.db': no such file or directory\n");
+    for (const auto& args : std::vector<std::vector<std::string>>{{"ls", "typo.db"},
+                                                                  {"cat", "typo.db:a"},
+                                                                  {"stat", "typo.db"},
+                                                                  {"unpack", "typo.db", "out"},
+                                                                  {"pack", "typo.db", "new.db"},
+                                                                  {"rm", "typo.db:a"}}) {
+        SCOPED_TRACE(args[0]);
+        ExpectFailure(RunTool(args, dir.path()),
+                      "kivfs: cannot open 'typo.db': no such file or directory\n");
     }
     EXPECT_FALSE(PathExists(dir / "typo.db"));
     EXPECT_FALSE(PathExists(dir / "new.db"));
@@ -140,9 +121,8 @@ TEST(ToolFiles, PutIntoADirectoryCreatesFoldersAndZipsAreReadOnly) {
 
     MakeTree(dir / "src", {{"a.txt", "alpha"}});
     MakeZip(dir / "pack.zip", dir / "src");
-    const ToolResult put = RunTool({"put", "pack.zip:b.txt", "-"}, dir.path(), "beta");
-    EXPECT_EQ(put.status, 1);
-    EXPECT_EQ(put.err, "kivfs: cannot write 'pack.zip:b.txt': zip archives are read only\n");
+    ExpectFailure(RunTool({"put", "pack.zip:b.txt", "-"}, dir.path(), "beta"),
+                  "kivfs: cannot write 'pack.zip:b.txt': zip archives are read only\n");
 
     // Zip names match regardless of case, as the library opens them.
     const ToolResult cat = RunTool({"cat", "pack.zip:A.TXT"}, dir.path());
@@ -180,16 +160,14 @@ TEST(ToolStore, CopyMoveAndRemove) {
     EXPECT_EQ(clobber.status, 1);
     EXPECT_EQ(ReadStore(dir / "s.db").count("docs/a.txt"), 1u);
 
-    const ToolResult directory = RunTool({"rm", "s.db:docs/img"}, dir.path());
-    EXPECT_EQ(directory.status, 1);
-    EXPECT_EQ(directory.err, "kivfs: cannot remove 's.db:docs/img': is a directory (use -r)\n");
+    ExpectFailure(RunTool({"rm", "s.db:docs/img"}, dir.path()),
+                  "kivfs: cannot remove 's.db:docs/img': is a directory (use -r)\n");
     ExpectClean(RunTool({"rm", "-r", "s.db:docs/img"}, dir.path()));
     ExpectClean(RunTool({"rm", "s.db:docs/b.txt"}, dir.path()));
     EXPECT_EQ(ReadStore(dir / "s.db"), (Files{{"docs/a.txt", "A"}}));
 
-    const ToolResult missing = RunTool({"rm", "s.db:docs/zzz"}, dir.path());
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "kivfs: cannot remove 's.db:docs/zzz': no such file or directory\n");
+    ExpectFailure(RunTool({"rm", "s.db:docs/zzz"}, dir.path()),
+                  "kivfs: cannot remove 's.db:docs/zzz': no such file or directory\n");
 }
 
 TEST(ToolStore, RemovingADirectoryTakesExactlyItsFiles) {
@@ -204,11 +182,9 @@ TEST(ToolStore, RemovingADirectoryTakesExactlyItsFiles) {
 TEST(ToolStore, OnlyStoresCanBeChanged) {
     TempDir dir;
     MakeTree(dir / "data", {{"a.txt", "A"}});
-    const ToolResult rm = RunTool({"rm", "data:a.txt"}, dir.path());
-    EXPECT_EQ(rm.status, 1);
-    EXPECT_EQ(rm.err,
-              "kivfs: cannot remove 'data:a.txt': 'data' is a directory; only stores can be "
-              "changed\n");
+    ExpectFailure(RunTool({"rm", "data:a.txt"}, dir.path()),
+                  "kivfs: cannot remove 'data:a.txt': 'data' is a directory; only stores can be "
+                  "changed\n");
     EXPECT_TRUE(PathExists(dir / "data/a.txt"));
 }
 
@@ -226,10 +202,8 @@ TEST(ToolTranslate, MountsThenTranslates) {
     ExpectClean(translated);
     EXPECT_EQ(translated.out, dir / "games" + "/cfg/main.ini\n");
 
-    const ToolResult unmounted =
-        RunTool({"translate", "app:=" + (dir / "games"), "App:x"}, dir.path());
-    EXPECT_EQ(unmounted.status, 1);
-    EXPECT_EQ(unmounted.err, "kivfs: cannot translate 'App:x': 'App:' is not mounted\n");
+    ExpectFailure(RunTool({"translate", "app:=" + (dir / "games"), "App:x"}, dir.path()),
+                  "kivfs: cannot translate 'App:x': 'App:' is not mounted\n");
 
     // Mounting a path that names nothing would create a store there.
     const ToolResult missing = RunTool({"translate", "app:=nothing.db", "app:x"}, dir.path());

@@ -7,19 +7,8 @@
 #include "support/TempDir.h"
 #include "tool_runner.h"
 
-using kivfs_test::BinaryBytes;
-using kivfs_test::Files;
-using kivfs_test::MakeStore;
-using kivfs_test::MakeTree;
-using kivfs_test::MakeZip;
-using kivfs_test::PathExists;
-using kivfs_test::ReadStore;
-using kivfs_test::ReadTree;
-using kivfs_test::RunTool;
-using kivfs_test::RunToolOnTerminal;
-using kivfs_test::TempDir;
-using kivfs_test::ToolResult;
-using kivfs_test::WriteBytes;
+// The runner and fixture helpers are this file's vocabulary.
+using namespace kivfs_test;  // NOLINT(build/namespaces)
 
 namespace {
 
@@ -32,19 +21,15 @@ Files SampleTree() {
                  {u8"café.txt", ""}};
 }
 
-void ExpectClean(const ToolResult& result) {
-    EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.err, "");
-}
-
 TEST(ToolList, SameListingForEveryKindOfContainer) {
     TempDir dir;
     MakeTree(dir / "tree", SampleTree());
     MakeZip(dir / "tree.zip", dir / "tree");
     MakeStore(dir / "tree.db", SampleTree());
     const std::string top = u8"café.txt\ndocs/\ngröße/\nreadme.txt\n";
-    const std::string all = u8"café.txt\ndocs/\ndocs/a.txt\ndocs/img/\ndocs/img/2019/\n"
-                            u8"docs/img/2019/b.bin\ngröße/\ngröße/データ.bin\nreadme.txt\n";
+    const std::string all =
+        u8"café.txt\ndocs/\ndocs/a.txt\ndocs/img/\ndocs/img/2019/\n"
+        u8"docs/img/2019/b.bin\ngröße/\ngröße/データ.bin\nreadme.txt\n";
     for (const char* container : {"tree", "tree.zip", "tree.db"}) {
         SCOPED_TRACE(container);
         const ToolResult ls = RunTool({"ls", container}, dir.path());
@@ -65,9 +50,8 @@ TEST(ToolList, SameListingForEveryKindOfContainer) {
     EXPECT_EQ(RunTool({"stat", "tree.db"}, dir.path()).out, "name: tree.db\nkind: store\n");
     EXPECT_EQ(RunTool({"stat", "tree"}, dir.path()).out, "name: tree\nkind: directory\n");
 
-    const ToolResult missing = RunTool({"ls", "tree.db:nothing"}, dir.path());
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "kivfs: cannot list 'tree.db:nothing': no such file or directory\n");
+    ExpectFailure(RunTool({"ls", "tree.db:nothing"}, dir.path()),
+                  "kivfs: cannot list 'tree.db:nothing': no such file or directory\n");
 }
 
 TEST(ToolTree, PackAndUnpackKeepEveryByteAndName) {
@@ -94,9 +78,8 @@ TEST(ToolTree, PackIntoAnExistingStoreReplacesAndKeeps) {
     EXPECT_EQ(ReadStore(dir / "s.db"), (Files{{"docs/a.txt", "new"}, {"keep.txt", "K"}}));
 
     std::filesystem::create_directory(dir / "folder");
-    const ToolResult intoFolder = RunTool({"pack", "s.db", "folder"}, dir.path());
-    EXPECT_EQ(intoFolder.status, 1);
-    EXPECT_EQ(intoFolder.err, "kivfs: cannot pack into 'folder': it is a directory, not a store\n");
+    ExpectFailure(RunTool({"pack", "s.db", "folder"}, dir.path()),
+                  "kivfs: cannot pack into 'folder': it is a directory, not a store\n");
 }
 
 // Finds the data of the local entry named `name` in a zip archive's bytes.
@@ -119,7 +102,7 @@ TEST(ToolTree, PackIsAllOrNothing) {
     // "a.txt" is copied first; "b.txt" then fails to inflate.
     MakeTree(dir / "tree", {{"a.txt", "alpha"}, {"b.txt", std::string(100000, 'b')}});
     MakeZip(dir / "bad.zip", dir / "tree");
-    std::string zip = kivfs_test::ReadBytes(dir / "bad.zip");
+    std::string zip = ReadBytes(dir / "bad.zip");
     const size_t data = EntryDataOffset(zip, "b.txt");
     ASSERT_NE(data, std::string::npos);
     zip.replace(data, 16, std::string(16, '\xFF'));  // a block type deflate does not have
@@ -152,14 +135,10 @@ TEST(ToolTree, UnpackRefusesNamesThatEscape) {
     // The same through a zip archive made with such a name.
     MakeTree(dir / "zipsrc/inner", {{"x.txt", "x"}});
     WriteBytes(dir / "zipsrc/evil.txt", "gotcha");
-    ASSERT_EQ(kivfs_test::RunShell("zip -q ../../evil.zip x.txt ../evil.txt", dir / "zipsrc/inner")
-                  .status,
-              0);
-    const ToolResult zip = RunTool({"unpack", "evil.zip", "zout"}, dir.path());
-    EXPECT_EQ(zip.status, 1);
-    EXPECT_EQ(zip.err,
-              "kivfs: refusing to unpack 'evil.zip:../evil.txt': the name climbs out of the "
-              "target directory\n");
+    ASSERT_EQ(RunShell("zip -q ../../evil.zip x.txt ../evil.txt", dir / "zipsrc/inner").status, 0);
+    ExpectFailure(RunTool({"unpack", "evil.zip", "zout"}, dir.path()),
+                  "kivfs: refusing to unpack 'evil.zip:../evil.txt': the name climbs out of the "
+                  "target directory\n");
     EXPECT_FALSE(PathExists(dir / "zout"));
 }
 
@@ -169,9 +148,8 @@ TEST(ToolTree, UnpackDoesNotFollowLinksOutOfTheFolder) {
     std::filesystem::create_directories(dir / "out");
     std::filesystem::create_directories(dir / "elsewhere");
     std::filesystem::create_directory_symlink(dir / "elsewhere", dir / "out/link");
-    const ToolResult unpack = RunTool({"unpack", "s.db", "out"}, dir.path());
-    EXPECT_EQ(unpack.status, 1);
-    EXPECT_EQ(unpack.err, "kivfs: refusing to unpack 's.db:link/': a link leads outside 'out'\n");
+    ExpectFailure(RunTool({"unpack", "s.db", "out"}, dir.path()),
+                  "kivfs: refusing to unpack 's.db:link/': a link leads outside 'out'\n");
     EXPECT_FALSE(PathExists(dir / "elsewhere/x.txt"));
 }
 

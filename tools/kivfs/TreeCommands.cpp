@@ -108,26 +108,28 @@ void RunUnpack(const TreeOptions& options) {
     progress.Finish();
 }
 
+// Registers a command over a source container and a target.
+void AddTreeCommand(CLI::App& app, const char* name, const char* description,
+                    const char* sourceName, const char* targetName,
+                    void (*run)(const TreeOptions&)) {
+    auto options = std::make_shared<TreeOptions>();
+    CLI::App* command = app.add_subcommand(name, description);
+    command->add_option(sourceName, options->source, "The container to copy")->required();
+    command->add_option(targetName, options->target, "Where to copy it")->required();
+    command->callback([options, run] { run(*options); });
+}
+
 }  // namespace
 
 void AddTreeCommands(CLI::App& app) {
-    auto packOptions = std::make_shared<TreeOptions>();
-    CLI::App* pack = app.add_subcommand(
-        "pack",
-        "Copy every file of a directory, zip archive or store into a store (created if "
-        "missing), in one transaction: all of it or, on failure, nothing");
-    pack->add_option("SOURCE", packOptions->source, "The container to copy")->required();
-    pack->add_option("STORE", packOptions->target, "The store to copy into")->required();
-    pack->callback([packOptions] { RunPack(*packOptions); });
-
-    auto unpackOptions = std::make_shared<TreeOptions>();
-    CLI::App* unpack = app.add_subcommand(
-        "unpack",
-        "Copy every file and directory of a container into a local folder (created if "
-        "missing); refuses the whole container if any name would land outside it");
-    unpack->add_option("CONTAINER", unpackOptions->source, "The container to copy")->required();
-    unpack->add_option("DIR", unpackOptions->target, "The folder to copy into")->required();
-    unpack->callback([unpackOptions] { RunUnpack(*unpackOptions); });
+    AddTreeCommand(app, "pack",
+                   "Copy every file of a directory, zip archive or store into a store (created if "
+                   "missing), in one transaction: all of it or, on failure, nothing",
+                   "SOURCE", "STORE", RunPack);
+    AddTreeCommand(app, "unpack",
+                   "Copy every file and directory of a container into a local folder (created if "
+                   "missing); refuses the whole container if any name would land outside it",
+                   "CONTAINER", "DIR", RunUnpack);
 }
 
 }  // namespace kivfs_tool
