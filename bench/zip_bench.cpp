@@ -307,6 +307,8 @@ BENCHMARK(BM_List_ZziplibReaddir)
 // name for the ratios printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
+    RatioReporter() : ConsoleReporter(OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {

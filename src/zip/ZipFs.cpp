@@ -21,8 +21,8 @@ std::unique_ptr<FsFile> ZipFs::OpenFile(const std::string& name, int) {
     ZZIP_FILE* entry = nullptr;
     if (!openedBefore_ && !index_) {
         entry = zzip_file_open(archive_, name.c_str(), ZZIP_CASELESS);
-    } else if (const std::string* stored = Index().StoredName(name)) {
-        entry = zzip_file_open(archive_, stored->c_str(), 0);
+    } else if (const char* stored = Index().StoredName(name)) {
+        entry = zzip_file_open(archive_, stored, 0);
     }
     openedBefore_ = true;
     if (!entry) return nullptr;

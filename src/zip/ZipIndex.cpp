@@ -24,7 +24,7 @@ ZipIndex::ZipIndex(ZZIP_DIR* archive) {
     ForEachEntryName(archive, [this](const char* stored) {
         const std::string name = stored;
         (EndsWithSlash(name) ? dirNames_ : fileNames_).insert(LowerAscii(name));
-        storedNames_.emplace(CaselessKey(stored), name);
+        storedNames_.emplace(CaselessKey(stored), stored);
     });
 }
 
@@ -38,9 +38,9 @@ bool ZipIndex::HasDirectory(const std::string& name) const {
     return dirNames_.count(key) != 0;
 }
 
-const std::string* ZipIndex::StoredName(const std::string& name) const {
+const char* ZipIndex::StoredName(const std::string& name) const {
     const auto found = storedNames_.find(CaselessKey(name.c_str()));
-    return found == storedNames_.end() ? nullptr : &found->second;
+    return found == storedNames_.end() ? nullptr : found->second;
 }
 
 std::string ZipIndex::LowerAscii(const std::string& name) {

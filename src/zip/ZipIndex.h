@@ -16,7 +16,8 @@ namespace kivfs {
 
 class ZipIndex {
   public:
-    // Reads every entry of `archive` (and rewinds its directory cursor).
+    // Reads every entry of `archive` (and rewinds its directory cursor). The
+    // index refers to the archive's names: it is destroyed before the archive.
     explicit ZipIndex(ZZIP_DIR* archive);
 
     // True when an entry not ending with "/" has this name, ignoring the case
@@ -28,8 +29,8 @@ class ZipIndex {
     bool HasDirectory(const std::string& name) const;
     // The exact stored name of the first entry, in central-directory order,
     // that zziplib's case-insensitive open would take for `name`; null when
-    // there is none.
-    const std::string* StoredName(const std::string& name) const;
+    // there is none. Valid while the archive is open.
+    const char* StoredName(const std::string& name) const;
 
     // `name` with A-Z lowered: the key of the existence sets.
     static std::string LowerAscii(const std::string& name);
@@ -43,8 +44,8 @@ class ZipIndex {
     // Lowered names of the entries ending with "/".
     std::unordered_set<std::string> dirNames_;
     // CaselessKey of every entry -> the stored name of the first entry with
-    // that key.
-    std::unordered_map<std::string, std::string> storedNames_;
+    // that key, as zziplib keeps it for as long as the archive is open.
+    std::unordered_map<std::string, const char*> storedNames_;
 };
 
 }  // namespace kivfs

@@ -58,25 +58,6 @@ TEST(MappedHandlers, ReadAndSeekStayWithinTheFile) {
     }
 }
 
-TEST(MappedHandlers, HandlesStartAtOneAndEachNamesItsOwnFile) {
-    TempDir dir;
-    WriteBytes(dir / "a", "a");
-    WriteBytes(dir / "b", "bb");
-    const size_t before = MappedArchiveTable::Instance().Count();
-    const int a = MappedOpen((dir / "a").c_str(), 0);
-    const int b = MappedOpen((dir / "b").c_str(), 0);
-    EXPECT_GE(a, 1);
-    EXPECT_GE(b, 1);
-    EXPECT_NE(a, b);
-    EXPECT_EQ(MappedArchiveTable::Instance().Count(), before + 2);
-    EXPECT_EQ(MappedSize(a), 1);
-    EXPECT_EQ(MappedSize(b), 2);
-    EXPECT_EQ(MappedClose(a), 0);
-    EXPECT_EQ(MappedSize(b), 2);
-    EXPECT_EQ(MappedClose(b), 0);
-    EXPECT_EQ(MappedArchiveTable::Instance().Count(), before);
-}
-
 TEST(MappedHandlers, RefusesWhatCannotBeMappedWhole) {
     TempDir dir;
     WriteBytes(dir / "empty", "");
