@@ -54,8 +54,8 @@ class Archives {
         if (small_.empty()) small_ = MakeFlat("small.zip", kSmallEntries);
         return small_;
     }
-    // The stored names of Small(), and the names to open them by: a fixed
-    // shuffle of them, every other one in lower case.
+    // The stored names of Small() in a fixed shuffled order, and the names
+    // to open them by: the same order, every other one in lower case.
     const std::vector<std::string>& StoredNames() { return (Small(), storedNames_); }
     const std::vector<std::string>& LookupNames() { return (Small(), lookupNames_); }
 
@@ -102,8 +102,8 @@ class Archives {
             names.push_back(name);
         }
         if (count == kSmallEntries && storedNames_.empty()) {
-            storedNames_ = names;
             std::shuffle(names.begin(), names.end(), generator);
+            storedNames_ = names;
             for (size_t i = 0; i < names.size(); i += 2) {
                 for (char& c : names[i]) c = static_cast<char>(std::tolower(c));
             }
