@@ -1,0 +1,353 @@
+// Small files in a store, next to the same files as plain files in a
+// directory tree and next to SQLite used directly on the same table, in one
+// run: 20,000 files of 1 to 16 KiB, written in one transaction, then read
+// back whole in random order. Reported as files/s (items_per_second) and, at
+// the end, as ratios of the store to each peer measured in the same run.
+//
+// The read pass is measured twice: inside one transaction (BeginTrans ..
+// CommitTrans for the store, BEGIN .. COMMIT for SQLite alone), and with each
+// operation in its own transaction, as a caller that groups nothing gets it.
+// Rates come from wall-clock time: the kernel's share of file work counts.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "kivfs.h"
+#include "support/TempDir.h"
+
+namespace {
+
+constexpr int kFiles = 20000;
+constexpr int kMaxSize = 16 * 1024;
+
+struct SampleFile {
+    std::string name;      // relative name, "d07/s13/f00427.bin"
+    std::string path;      // its directory part, "d07/s13/"
+    std::string fileName;  // its last component
+    int size;              // 1 .. 16 KiB
+    int offset;            // where its bytes start in the shared source buffer
+};
+
+// The same files, sizes and contents for every contestant; a fixed seed keeps
+// runs comparable. 20 x 25 directories of 40 files each.
+struct Sample {
+    std::vector<SampleFile> files;
+    std::vector<int> readOrder;  // a random permutation of the indices
+    std::string bytes;           // source of every file's content
+
+    Sample() {
+        std::mt19937 random(20240607);
+        std::uniform_int_distribution<int> size(1024, kMaxSize);
+        std::uniform_int_distribution<int> byte(0, 255);
+        bytes.resize(2 * kMaxSize);
+        for (char& b : bytes) b = static_cast<char>(byte(random));
+        for (int i = 0; i < kFiles; ++i) {
+            char path[32];
+            char fileName[32];
+            std::snprintf(path, sizeof path, "d%02d/s%02d/", i % 20, (i / 20) % 25);
+            std::snprintf(fileName, sizeof fileName, "f%05d.bin", i);
+            files.push_back(SampleFile{std::string(path) + fileName, path, fileName, size(random),
+                                       i % kMaxSize});
+            readOrder.push_back(i);
+        }
+        std::shuffle(readOrder.begin(), readOrder.end(), random);
+    }
+    const char* Content(const SampleFile& file) const { return bytes.data() + file.offset; }
+};
+
+const Sample& TheSample() {
+    static const Sample sample;
+    return sample;
+}
+
+// --- the store, through the library --------------------------------------
+
+void StoreWrite(const std::string& at) {
+    const Sample& sample = TheSample();
+    DirHandle* dir = kivfsOpenDir(at.c_str());
+    kivfsBeginTrans(dir);
+    for (const SampleFile& file : sample.files) {
+        FileHandle* handle = kivfsCreateFileIndir(dir, file.name.c_str(), 1);
+        kivfsWrite(handle, sample.Content(file), file.size);
+        kivfsCloseFile(handle);
+    }
+    kivfsCommitTrans(dir);
+    kivfsCloseDir(dir);
+}
+
+bool StoreRead(const std::string& at, bool oneTransaction) {
+    const Sample& sample = TheSample();
+    std::vector<char> buffer(kMaxSize);
+    bool whole = true;
+    DirHandle* dir = kivfsOpenDir(at.c_str());
+    if (oneTransaction) kivfsBeginTrans(dir);
+    for (int i : sample.readOrder) {
+        const SampleFile& file = sample.files[i];
+        FileHandle* handle = kivfsCreateFileIndir(dir, file.name.c_str(), 0);
+        whole &= kivfsRead(handle, buffer.data(), kMaxSize) == file.size;
+        kivfsCloseFile(handle);
+    }
+    if (oneTransaction) kivfsCommitTrans(dir);
+    kivfsCloseDir(dir);
+    return whole;
+}
+
+// --- plain files in a directory tree -------------------------------------
+
+void TreeWrite(const std::string& at) {
+    const Sample& sample = TheSample();
+    std::string lastPath;
+    for (const SampleFile& file : sample.files) {
+        if (file.path != lastPath) {
+            std::filesystem::create_directories(at + "/" + file.path);
+            lastPath = file.path;
+        }
+        std::FILE* out = std::fopen((at + "/" + file.name).c_str(), "wb");
+        std::fwrite(sample.Content(file), 1, static_cast<size_t>(file.size), out);
+        std::fclose(out);
+    }
+}
+
+bool TreeRead(const std::string& at) {
+    const Sample& sample = TheSample();
+    std::vector<char> buffer(kMaxSize);
+    bool whole = true;
+    for (int i : sample.readOrder) {
+        const SampleFile& file = sample.files[i];
+        std::FILE* in = std::fopen((at + "/" + file.name).c_str(), "rb");
+        std::setvbuf(in, nullptr, _IONBF, 0);  // straight into the caller's buffer
+        whole &= std::fread(buffer.data(), 1, kMaxSize, in) == static_cast<size_t>(file.size);
+        std::fclose(in);
+    }
+    return whole;
+}
+
+// --- SQLite alone, on the same table ------------------------------------
+
+// What a program using SQLite directly for the same job would do: the same
+// page and cache sizes and table, statements prepared once, names bound, and
+// an incremental blob handle per file read.
+class DirectStore {
+  public:
+    explicit DirectStore(const std::string& at) {
+        sqlite3_open(at.c_str(), &db_);
+        sqlite3_exec(db_, "PRAGMA page_size=8192", nullptr, nullptr, nullptr);
+        sqlite3_exec(db_, "PRAGMA cache_size=400", nullptr, nullptr, nullptr);
+        sqlite3_exec(db_,
+                     "create table if not exists FileStorage (FileName text, Path text, Content "
+                     "blob, Info blob, primary key(FileName, Path));",
+                     nullptr, nullptr, nullptr);
+    }
+    ~DirectStore() {
+        sqlite3_finalize(lookup_);
+        sqlite3_finalize(insert_);
+        sqlite3_close(db_);
+    }
+    DirectStore(const DirectStore&) = delete;
+    DirectStore& operator=(const DirectStore&) = delete;
+
+    void Exec(const char* sql) { sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); }
+
+    void Insert(const SampleFile& file, const char* bytes) {
+        if (!insert_) {
+            sqlite3_prepare_v2(
+                db_, "INSERT INTO FileStorage (FileName, Path, Content) VALUES (?, ?, ?);", -1,
+                &insert_, nullptr);
+        }
+        sqlite3_bind_text(insert_, 1, file.fileName.c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(insert_, 2, file.path.c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_blob(insert_, 3, bytes, file.size, SQLITE_STATIC);
+        sqlite3_step(insert_);
+        sqlite3_reset(insert_);
+    }
+
+    // The whole content into `buffer`; its length, or -1.
+    int Read(const SampleFile& file, char* buffer) {
+        if (!lookup_) {
+            sqlite3_prepare_v2(db_, "SELECT rowid from FileStorage where FileName=? and Path=?;",
+                               -1, &lookup_, nullptr);
+        }
+        sqlite3_bind_text(lookup_, 1, file.fileName.c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(lookup_, 2, file.path.c_str(), -1, SQLITE_STATIC);
+        const bool found = sqlite3_step(lookup_) == SQLITE_ROW;
+        const sqlite3_int64 row = found ? sqlite3_column_int64(lookup_, 0) : 0;
+        sqlite3_reset(lookup_);
+        sqlite3_blob* blob = nullptr;
+        if (!found ||
+            sqlite3_blob_open(db_, "main", "FileStorage", "Content", row, 1, &blob) != SQLITE_OK) {
+            sqlite3_blob_close(blob);
+            return -1;
+        }
+        const int length = std::min(sqlite3_blob_bytes(blob), kMaxSize);
+        const bool read = sqlite3_blob_read(blob, buffer, length, 0) == SQLITE_OK;
+        sqlite3_blob_close(blob);
+        return read ? length : -1;
+    }
+
+  private:
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* insert_ = nullptr;
+    sqlite3_stmt* lookup_ = nullptr;
+};
+
+void DirectWrite(const std::string& at) {
+    const Sample& sample = TheSample();
+    DirectStore store(at);
+    store.Exec("BEGIN TRANSACTION;");
+    for (const SampleFile& file : sample.files) store.Insert(file, sample.Content(file));
+    store.Exec("COMMIT TRANSACTION;");
+}
+
+bool DirectRead(const std::string& at, bool oneTransaction) {
+    const Sample& sample = TheSample();
+    std::vector<char> buffer(kMaxSize);
+    bool whole = true;
+    DirectStore store(at);
+    if (oneTransaction) store.Exec("BEGIN TRANSACTION;");
+    for (int i : sample.readOrder) {
+        const SampleFile& file = sample.files[i];
+        whole &= store.Read(file, buffer.data()) == file.size;
+    }
+    if (oneTransaction) store.Exec("COMMIT TRANSACTION;");
+    return whole;
+}
+
+// --- the runs -------------------------------------------------------------
+
+// What the read passes read: a store and a tree written once, outside timing.
+struct ReadTargets {
+    kivfs_test::TempDir dir;
+    std::string store = dir / "store.db";
+    std::string tree = dir / "tree";
+    ReadTargets() {
+        StoreWrite(store);
+        TreeWrite(tree);
+    }
+};
+
+const ReadTargets& Targets() {
+    static const ReadTargets targets;
+    return targets;
+}
+
+// Runs `write` into a fresh folder each iteration; the clean-up is untimed.
+template <typename Write>
+void RunWrite(benchmark::State& state, Write write) {
+    TheSample();
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto dir = std::make_unique<kivfs_test::TempDir>();
+        const std::string at = *dir / "target";
+        state.ResumeTiming();
+        write(at);
+        state.PauseTiming();
+        dir.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kFiles);
+}
+
+template <typename Read>
+void RunRead(benchmark::State& state, Read read) {
+    Targets();
+    for (auto _ : state) {
+        if (!read()) state.SkipWithError("a file did not read back whole");
+    }
+    state.SetItemsProcessed(state.iterations() * kFiles);
+}
+
+void Write_Store(benchmark::State& state) {
+    RunWrite(state, StoreWrite);
+}
+void Write_PosixTree(benchmark::State& state) {
+    RunWrite(state, TreeWrite);
+}
+void Write_SqliteAlone(benchmark::State& state) {
+    RunWrite(state, DirectWrite);
+}
+
+void Read_Store_OneTransaction(benchmark::State& state) {
+    RunRead(state, [] { return StoreRead(Targets().store, true); });
+}
+void Read_Store_PerOperation(benchmark::State& state) {
+    RunRead(state, [] { return StoreRead(Targets().store, false); });
+}
+void Read_PosixTree(benchmark::State& state) {
+    RunRead(state, [] { return TreeRead(Targets().tree); });
+}
+void Read_SqliteAlone_OneTransaction(benchmark::State& state) {
+    RunRead(state, [] { return DirectRead(Targets().store, true); });
+}
+void Read_SqliteAlone_PerOperation(benchmark::State& state) {
+    RunRead(state, [] { return DirectRead(Targets().store, false); });
+}
+
+BENCHMARK(Write_Store)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(Write_PosixTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(Write_SqliteAlone)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(Read_Store_OneTransaction)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(Read_PosixTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(Read_SqliteAlone_OneTransaction)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+BENCHMARK(Read_Store_PerOperation)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(Read_SqliteAlone_PerOperation)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+
+// Keeps each run's files/s so that the ratios can be printed after the table.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            auto rate = run.counters.find("items_per_second");
+            if (rate != run.counters.end())
+                filesPerSecond[run.run_name.function_name] = rate->second;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> filesPerSecond;
+};
+
+// Prints store / peer for each pair measured in this run (above 1: the store
+// is faster).
+void PrintRatios(const std::map<std::string, double>& rates) {
+    const char* pairs[][2] = {
+        {"Write_Store", "Write_PosixTree"},
+        {"Write_Store", "Write_SqliteAlone"},
+        {"Read_Store_OneTransaction", "Read_PosixTree"},
+        {"Read_Store_OneTransaction", "Read_SqliteAlone_OneTransaction"},
+        {"Read_Store_PerOperation", "Read_PosixTree"},
+        {"Read_Store_PerOperation", "Read_SqliteAlone_PerOperation"},
+        {"Read_SqliteAlone_OneTransaction", "Read_PosixTree"},
+    };
+    std::printf("\nfiles/s ratios in this run (above 1: the first is faster)\n");
+    for (const auto& pair : pairs) {
+        auto a = rates.find(pair[0]);
+        auto b = rates.find(pair[1]);
+        if (a == rates.end() || b == rates.end() || b->second == 0) continue;
+        std::printf("  %-34s / %-34s %6.3f\n", pair[0], pair[1], a->second / b->second);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    PrintRatios(reporter.filesPerSecond);
+    benchmark::Shutdown();
+    return 0;
+}

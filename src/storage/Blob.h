@@ -1,0 +1,42 @@
+// Blob: an incremental-I/O handle on one row's Content, read-write.
+//
+// While open it is listed in its store's BlobRegistry, which may close it at
+// any commit; the owner then sees IsOpen() false and opens it again when it
+// needs it. Closed by the destructor in any case.
+#pragma once
+
+#include <sqlite3.h>
+
+#include "storage/BlobRegistry.h"
+
+namespace kivfs {
+
+class Blob {
+  public:
+    explicit Blob(BlobRegistry& registry) : registry_(registry) {}
+    ~Blob() { Close(); }
+    Blob(const Blob&) = delete;
+    Blob& operator=(const Blob&) = delete;
+
+    // Closes any handle held, then opens `column` of row `row` of `table`
+    // read-write. False when the row is missing or the value is not a blob
+    // (a NULL Content among others).
+    bool Open(sqlite3* db, const char* table, const char* column, sqlite3_int64 row);
+    void Close();
+    bool IsOpen() const { return handle_ != nullptr; }
+    // True when the open handle has written since it was opened.
+    bool HasWritten() const { return written_; }
+    // The value's length in bytes; 0 when closed.
+    int Bytes() const;
+    // Copy `length` bytes at `offset`; false when closed or out of range, or
+    // when the row was changed since the handle was opened.
+    bool Read(void* buffer, int length, int offset);
+    bool Write(const void* buffer, int length, int offset);
+
+  private:
+    BlobRegistry& registry_;
+    sqlite3_blob* handle_ = nullptr;  // open exactly while listed in registry_
+    bool written_ = false;            // a Write succeeded on handle_
+};
+
+}  // namespace kivfs

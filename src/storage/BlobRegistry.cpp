@@ -1,0 +1,28 @@
+#include "storage/BlobRegistry.h"
+
+#include <algorithm>
+
+#include "storage/Blob.h"
+
+namespace kivfs {
+
+// Called by a blob that has just opened.
+void BlobRegistry::Add(Blob* blob) {
+    open_.push_back(blob);
+}
+
+// Files are mostly closed in the order they were opened or the last one
+// first; searching from the back finds the usual case at once.
+void BlobRegistry::Remove(Blob* blob) {
+    auto at = std::find(open_.rbegin(), open_.rend(), blob);
+    if (at == open_.rend()) return;
+    *at = open_.back();
+    open_.pop_back();
+}
+
+// Blob::Close removes the blob from open_, so the list shrinks as it goes.
+void BlobRegistry::CloseAll() {
+    while (!open_.empty()) open_.back()->Close();
+}
+
+}  // namespace kivfs

@@ -1,0 +1,27 @@
+// How names map to the keys of the FileStorage table.
+//
+// A stored file is the row keyed by (FileName, Path): Path is the name up to
+// and including its last "/" (empty for a file at the top, never NULL) and
+// FileName the rest. Nothing else is done to a name: no "/" is added or
+// removed, case is kept, and lookups compare both keys byte for byte. Other
+// programs read and write stores by this convention, so it may not change.
+#pragma once
+
+#include <string>
+
+namespace kivfs {
+
+struct StoredName {
+    std::string fileName;  // after the last "/"; empty for a name ending in "/"
+    std::string path;      // up to and including the last "/"; may be empty
+};
+
+// Splits `name` at its last "/": docs/a.txt gives "docs/" and "a.txt".
+StoredName SplitStoredName(const std::string& name);
+
+// The text that starts the Path of every file in directory `name`: the name
+// with a "/" appended when it is not empty and does not already end in one.
+// The empty text (the top of the store) stays empty.
+std::string DirectoryText(const std::string& name);
+
+}  // namespace kivfs

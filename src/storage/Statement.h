@@ -1,0 +1,48 @@
+// Statement: one prepared statement in use, given back when it goes out of
+// scope.
+//
+// The statement comes from the connection's StatementCache and returns to it
+// reset and unbound, on every path out of the operation that used it, so an
+// operation never leaves a statement running or bound to its buffers.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <string>
+
+#include "storage/StatementCache.h"
+
+namespace kivfs {
+
+class Statement {
+  public:
+    // Takes a statement for `sql` (null text: none); Prepared() tells.
+    Statement(StatementCache& cache, const char* sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool Prepared() const { return statement_ != nullptr; }
+    // One step: SQLITE_ROW, SQLITE_DONE or an error code.
+    int Step();
+    // Steps once and tells whether the statement completed (SQLITE_DONE).
+    bool Run() { return Step() == SQLITE_DONE; }
+
+    // The bound values must stay valid until the statement goes out of scope.
+    bool BindText(int index, const std::string& text);
+    bool BindBlob(int index, const void* bytes, int length);
+    bool BindZeroBlob(int index, int length);
+
+    sqlite3_int64 ColumnInt64(int column);
+    const void* ColumnBlob(int column);
+    int ColumnBytes(int column);
+    // The column as text; a NULL value gives the empty text.
+    std::string ColumnText(int column);
+
+  private:
+    StatementCache& cache_;
+    std::string sql_;                    // the key under which it returns
+    sqlite3_stmt* statement_ = nullptr;  // null when it did not prepare
+};
+
+}  // namespace kivfs

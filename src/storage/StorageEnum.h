@@ -1,0 +1,30 @@
+// StorageEnum: a listing of one directory of a store.
+//
+// The listing is read whole when it is built, in one query, and never touches
+// the database again: rows changed later are not seen, also not after Reset.
+// Entries are the files whose Path is the directory itself and one entry per
+// sub-directory revealed by a deeper Path, named with a trailing "/", in the
+// order the query yields the rows that reveal them.
+#pragma once
+
+#include <string>
+
+#include "backend/SnapshotEnum.h"
+
+namespace kivfs {
+
+class StorageFs;
+
+class StorageEnum : public SnapshotEnum {
+  public:
+    // `directory` is the directory's text with its "/" (empty for the top).
+    explicit StorageEnum(std::string directory);
+    // Reads the listing from `store`; false when its query cannot be prepared.
+    bool Build(StorageFs& store);
+
+  private:
+    // Adds the entry a row with `path` and `fileName` reveals, if any.
+    void AddRow(const std::string& path, const std::string& fileName);
+};
+
+}  // namespace kivfs

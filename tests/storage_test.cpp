@@ -1,0 +1,510 @@
+// The SQLite store through the exported calls, checked against the rows a
+// second, direct SQLite connection finds in the database file.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "kivfs.h"
+#include "support/TempDir.h"
+
+using kivfs_test::TempDir;
+
+namespace {
+
+// A direct connection to a store's database file, for checking what is
+// really stored (and committed) there.
+class Direct {
+  public:
+    explicit Direct(const std::string& path) { sqlite3_open(path.c_str(), &db_); }
+    ~Direct() { sqlite3_close(db_); }
+    Direct(const Direct&) = delete;
+    Direct& operator=(const Direct&) = delete;
+
+    // Every row of `sql`, columns joined by "|", NULL written as "<null>".
+    std::vector<std::string> Rows(const std::string& sql) {
+        std::vector<std::string> rows;
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+            ADD_FAILURE() << sqlite3_errmsg(db_) << " in " << sql;
+            return rows;
+        }
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            std::string row;
+            for (int c = 0; c < sqlite3_column_count(statement); ++c) {
+                if (c) row += "|";
+                const unsigned char* text = sqlite3_column_text(statement, c);
+                row += text ? std::string(reinterpret_cast<const char*>(text),
+                                          sqlite3_column_bytes(statement, c))
+                            : "<null>";
+            }
+            rows.push_back(row);
+        }
+        sqlite3_finalize(statement);
+        return rows;
+    }
+    std::string One(const std::string& sql) {
+        auto rows = Rows(sql);
+        return rows.empty() ? "<none>" : rows.front();
+    }
+    // The stored names, sorted, as Path + FileName.
+    std::vector<std::string> Names() {
+        auto names = Rows("select Path || FileName from FileStorage order by 1");
+        return names;
+    }
+    std::string Content(const std::string& path, const std::string& fileName) {
+        return One("select Content from FileStorage where Path='" + path + "' and FileName='" +
+                   fileName + "'");
+    }
+
+  private:
+    sqlite3* db_ = nullptr;
+};
+
+class Store : public ::testing::Test {
+  protected:
+    void SetUp() override { Open(); }
+    void TearDown() override { kivfsCloseDir(dir_); }
+
+    void Open() {
+        dir_ = kivfsOpenDir(path_.c_str());
+        ASSERT_NE(dir_, nullptr);
+    }
+    void Reopen() {
+        kivfsCloseDir(dir_);
+        Open();
+    }
+
+    FileHandle* File(const std::string& name) {
+        FileHandle* file = kivfsCreateFileIndir(dir_, name.c_str(), 3);
+        EXPECT_NE(file, nullptr);
+        return file;
+    }
+    void Put(const std::string& name, const std::string& bytes) {
+        FileHandle* file = File(name);
+        EXPECT_EQ(kivfsWrite(file, bytes.data(), static_cast<int>(bytes.size())),
+                  static_cast<int>(bytes.size()));
+        kivfsCloseFile(file);
+    }
+    // Reads from the current position to the end.
+    static std::string Rest(FileHandle* file) {
+        std::string bytes;
+        char chunk[7];  // small, so reads cross stored page boundaries too
+        for (int n; (n = kivfsRead(file, chunk, sizeof chunk)) > 0;) bytes.append(chunk, n);
+        return bytes;
+    }
+    std::string Get(const std::string& name) {
+        FileHandle* file = File(name);
+        std::string bytes = Rest(file);
+        kivfsCloseFile(file);
+        return bytes;
+    }
+    bool FileExists(const std::string& name) {
+        bool exists = true;
+        EXPECT_TRUE(kivfsIsFileExist(dir_, name.c_str(), &exists));
+        return exists;
+    }
+    bool DirExists(const std::string& name) {
+        bool exists = true;
+        EXPECT_TRUE(kivfsIsDirectoryExist(dir_, name.c_str(), &exists));
+        return exists;
+    }
+    // The listing of `name`, as "full name" entries ("d:" before directories),
+    // sorted: the store promises no order.
+    std::vector<std::string> List(const std::string& name) {
+        std::vector<std::string> entries;
+        EnumHandle* listing = kivfsCreateEnumIndir(dir_, name.c_str());
+        EXPECT_NE(listing, nullptr);
+        while (kivfsMoveNext(listing)) {
+            char* full = nullptr;
+            EXPECT_TRUE(kivfsGetFullName(listing, &full));
+            entries.push_back((kivfsIsDirectory(listing) ? "d:" : "") + std::string(full));
+            kivfsFreeName(full);
+        }
+        kivfsCloseEnum(listing);
+        std::sort(entries.begin(), entries.end());
+        return entries;
+    }
+
+    TempDir tmp_;
+    std::string path_ = tmp_ / "store.db";
+    DirHandle* dir_ = nullptr;
+};
+
+TEST_F(Store, NewStoreHasTheFileStorageTableAndIsFoundAgain) {
+    Put("docs/a.txt", "alpha");
+    Reopen();
+    EXPECT_EQ(Get("docs/a.txt"), "alpha");
+    Direct db(path_);
+    EXPECT_EQ(db.One("select sql from sqlite_master where name='FileStorage'"),
+              "CREATE TABLE FileStorage (FileName text, Path text, Content blob, Info blob, "
+              "primary key(FileName, Path))");
+    EXPECT_EQ(db.One("pragma page_size"), "8192");
+}
+
+TEST(StoreOpen, RefusesWhatCannotBeAStore) {
+    TempDir tmp;
+    EXPECT_EQ(kivfsOpenDir((tmp / "missing/store.db").c_str()), nullptr);
+    kivfs_test::WriteBytes(tmp / "text.db", std::string(4096, 'x'));
+    EXPECT_EQ(kivfsOpenDir((tmp / "text.db").c_str()), nullptr);
+    EXPECT_EQ(kivfs_test::ReadBytes(tmp / "text.db"), std::string(4096, 'x'));
+}
+
+TEST(StoreOpen, KeepsOtherTablesAndPageSizeOfAnExistingDatabase) {
+    TempDir tmp;
+    {
+        Direct db(tmp / "other.db");
+        db.Rows("pragma page_size=1024");
+        db.Rows("create table Other (x)");
+        db.Rows("insert into Other values (42)");
+    }
+    DirHandle* dir = kivfsOpenDir((tmp / "other.db").c_str());
+    ASSERT_NE(dir, nullptr);
+    kivfsCloseDir(dir);
+    Direct db(tmp / "other.db");
+    EXPECT_EQ(db.One("select x from Other"), "42");
+    EXPECT_EQ(db.One("select count(*) from FileStorage"), "0");
+    EXPECT_EQ(db.One("pragma page_size"), "1024");
+}
+
+TEST_F(Store, NamesAreSplitIntoPathAndFileName) {
+    Put("docs/a.txt", "1");
+    Put("x/y/z.bin", "2");
+    Put("top.txt", "3");
+    Put("/lead/it's.txt", "4");
+    Put("Docs/a.txt", "5");
+    Direct db(path_);
+    EXPECT_EQ(db.Rows("select Path, FileName, typeof(Path), typeof(Info) from FileStorage "
+                      "order by Content"),
+              (std::vector<std::string>{"docs/|a.txt|text|null", "x/y/|z.bin|text|null",
+                                        "|top.txt|text|null", "/lead/|it's.txt|text|null",
+                                        "Docs/|a.txt|text|null"}));
+    EXPECT_EQ(Get("/lead/it's.txt"), "4");
+    EXPECT_FALSE(FileExists("lead/it's.txt"));
+}
+
+// An extending write or a resize while a blob handle of the store is open
+// (the file's own, or another file's) must still be committed.
+TEST_F(Store, NoWriteIsLostWhileBlobHandlesAreOpen) {
+    Put("other.bin", "0123456789");
+    Put("self.bin", "abcdef");
+    FileHandle* other = File("other.bin");
+    char byte;
+    ASSERT_EQ(kivfsRead(other, &byte, 1), 1);  // holds a blob handle from here on
+    FileHandle* self = File("self.bin");
+    ASSERT_EQ(kivfsRead(self, &byte, 1), 1);
+    ASSERT_EQ(kivfsWrite(self, "XYZWVU", 6), 6);  // in place, then past the end
+    ASSERT_EQ(kivfsWrite(self, "++", 2), 2);
+    FileHandle* grown = File("grown.bin");
+    ASSERT_TRUE(kivfsResize(grown, 3));
+    ASSERT_EQ(kivfsWrite(other, "!", 1), 1);  // in place, through the reopened handle
+    kivfsCloseFile(grown);
+    kivfsCloseFile(self);
+    {
+        Direct db(path_);  // committed already, with `other` still open
+        EXPECT_EQ(db.Content("", "self.bin"), "aXYZWVU++");
+    }
+    ASSERT_TRUE(kivfsResize(other, 4));
+    kivfsCloseFile(other);
+    Reopen();
+    EXPECT_EQ(Get("self.bin"), "aXYZWVU++");
+    EXPECT_EQ(Get("other.bin"), "0!23");
+    EXPECT_EQ(Get("grown.bin"), std::string(3, '\0'));
+    Direct db(path_);
+    EXPECT_EQ(db.Content("", "other.bin"), "0!23");
+}
+
+// A commit refused because another connection was reading leaves the work
+// in an open transaction; closing the store commits it rather than lose it.
+TEST_F(Store, WorkOfARefusedCommitIsCommittedAtClose) {
+    Direct reader(path_);
+    reader.Rows("BEGIN");
+    reader.Rows("select count(*) from FileStorage");  // holds a read lock from here on
+    Put("late.txt", "data");
+    reader.Rows("COMMIT");
+    kivfsCloseDir(dir_);
+    dir_ = nullptr;
+    EXPECT_EQ(Direct(path_).Content("", "late.txt"), "data");
+}
+
+// The same for writes in place, committed when the file closes.
+TEST_F(Store, InPlaceWritesSurviveAReaderAtClose) {
+    Put("f", "abc");
+    Direct reader(path_);
+    reader.Rows("BEGIN");
+    reader.Rows("select count(*) from FileStorage");
+    FileHandle* file = File("f");
+    ASSERT_EQ(kivfsWrite(file, "X", 1), 1);
+    kivfsCloseFile(file);
+    reader.Rows("COMMIT");
+    kivfsCloseDir(dir_);
+    dir_ = nullptr;
+    EXPECT_EQ(Direct(path_).Content("", "f"), "Xbc");
+}
+
+// A write onto a row deleted under the open file is not reported as stored.
+TEST_F(Store, WriteToADeletedRowIsNotReportedAsStored) {
+    FileHandle* file = File("f");
+    ASSERT_EQ(kivfsWrite(file, "abc", 3), 3);
+    ASSERT_TRUE(kivfsDeleteFile(dir_, "f"));
+    ASSERT_EQ(kivfsSeek(file, 0, 0), 0);
+    EXPECT_EQ(kivfsWrite(file, "hello", 5), 0);
+    EXPECT_EQ(kivfsWrite(file, "hello", 5), 5);  // looked up again: a new row
+    kivfsCloseFile(file);
+    EXPECT_EQ(Direct(path_).Content("", "f"), "hello");
+}
+
+TEST_F(Store, TransactionIsSeenOnlyAfterCommit) {
+    Put("kept.txt", "k");
+    FileHandle* reader = File("kept.txt");
+    char byte;
+    ASSERT_EQ(kivfsRead(reader, &byte, 1), 1);
+    ASSERT_TRUE(kivfsBeginTrans(dir_));
+    Put("a.txt", "first");
+    Direct db(path_);
+    EXPECT_EQ(db.Names(), std::vector<std::string>{"kept.txt"});
+    ASSERT_TRUE(kivfsBeginTrans(dir_));  // commits the first
+    EXPECT_EQ(db.Names(), (std::vector<std::string>{"a.txt", "kept.txt"}));
+    Put("b.txt", "second");
+    ASSERT_EQ(kivfsSeek(reader, 0, 0), 0);
+    ASSERT_EQ(kivfsWrite(reader, "K", 1), 1);
+    EXPECT_EQ(db.Content("", "b.txt"), "<none>");
+    EXPECT_TRUE(kivfsCommitTrans(dir_));
+    EXPECT_EQ(db.Content("", "b.txt"), "second");
+    EXPECT_EQ(db.Content("", "kept.txt"), "K");
+    EXPECT_FALSE(kivfsCommitTrans(dir_));
+    kivfsCloseFile(reader);
+}
+
+TEST_F(Store, DeleteDirectoryTakesExactlyTheNamedSubtree) {
+    for (const char* name :
+         {"a_c/x", "a_c/sub/deep", "abc/y", "A_C/z", "a_cd/e", "a%/w", "aXc/v", "top"}) {
+        Put(name, "-");
+    }
+    EXPECT_TRUE(DirExists("A_c"));  // existence tests keep LIKE's matching
+    EXPECT_TRUE(kivfsDeleteDirectory(dir_, "a_c"));
+    Direct db(path_);
+    EXPECT_EQ(db.Names(),
+              (std::vector<std::string>{"A_C/z", "a%/w", "aXc/v", "a_cd/e", "abc/y", "top"}));
+    EXPECT_TRUE(kivfsDeleteDirectory(dir_, "a%/"));
+    EXPECT_TRUE(kivfsDeleteDirectory(dir_, "nothing"));
+    EXPECT_EQ(db.Names(), (std::vector<std::string>{"A_C/z", "aXc/v", "a_cd/e", "abc/y", "top"}));
+    EXPECT_TRUE(kivfsDeleteDirectory(dir_, ""));
+    EXPECT_EQ(db.Names(), std::vector<std::string>{});
+}
+
+TEST_F(Store, MoveOntoItselfKeepsTheFile) {
+    Put("d/f.txt", "body");
+    EXPECT_TRUE(kivfsMoveFile(dir_, "d/f.txt", "d/f.txt", false));
+    EXPECT_FALSE(kivfsMoveFile(dir_, "d/f.txt", "d/f.txt", true));
+    EXPECT_FALSE(kivfsMoveFile(dir_, "d/none", "d/none", false));
+    EXPECT_EQ(Get("d/f.txt"), "body");
+    EXPECT_FALSE(FileExists("d/none"));
+}
+
+TEST_F(Store, NegativeLengthsMoveNothing) {
+    Put("f", "abc");
+    FileHandle* file = File("f");
+    char buffer[4] = {'.', '.', '.', '.'};
+    EXPECT_EQ(kivfsRead(file, buffer, -1), 0);
+    EXPECT_EQ(kivfsWrite(file, buffer, -2), 0);
+    EXPECT_EQ(std::string(buffer, 4), "....");
+    EXPECT_EQ(kivfsTell(file), 0);
+    kivfsCloseFile(file);
+    EXPECT_EQ(Get("f"), "abc");
+}
+
+TEST_F(Store, ListingsAreBuiltFromNestedPaths) {
+    Put("docs/a.txt", "1");
+    Put("docs/img/2019/b.png", "2");
+    Put("docs/img/2019/d.png", "3");
+    Put("docs/img/c.png", "4");
+    Put("top.txt", "5");
+    EXPECT_EQ(List(""), (std::vector<std::string>{"d:docs/", "top.txt"}));
+    EXPECT_EQ(List("docs"), (std::vector<std::string>{"d:docs/img/", "docs/a.txt"}));
+    EXPECT_EQ(List("docs/img/"), (std::vector<std::string>{"d:docs/img/2019/", "docs/img/c.png"}));
+    EXPECT_EQ(List("Docs/"), (std::vector<std::string>{"d:Docs/img/"}));  // LIKE ignores case
+    EXPECT_EQ(List("none"), std::vector<std::string>{});
+
+    EnumHandle* listing = kivfsCreateEnumIndir(dir_, "docs");
+    char* name = nullptr;
+    ASSERT_TRUE(kivfsGetName(listing, &name));  // before the first entry
+    EXPECT_STREQ(name, "");
+    kivfsFreeName(name);
+    ASSERT_TRUE(kivfsGetFullName(listing, &name));
+    EXPECT_STREQ(name, "docs/");
+    kivfsFreeName(name);
+    std::vector<std::string> first, again;
+    while (kivfsMoveNext(listing)) {
+        ASSERT_TRUE(kivfsGetName(listing, &name));
+        first.push_back(name);
+        kivfsFreeName(name);
+    }
+    EXPECT_FALSE(kivfsMoveNext(listing));
+    EXPECT_FALSE(kivfsGetName(listing, &name));
+    Put("docs/later.txt", "6");  // not seen: the listing is a snapshot
+    kivfsReset(listing);
+    while (kivfsMoveNext(listing)) {
+        ASSERT_TRUE(kivfsGetName(listing, &name));
+        again.push_back(name);
+        kivfsFreeName(name);
+    }
+    EXPECT_EQ(first, again);
+    EXPECT_EQ(first.size(), 2u);
+    kivfsCloseEnum(listing);
+}
+
+TEST_F(Store, ExistenceFollowsStoredFiles) {
+    EXPECT_FALSE(DirExists(""));
+    FileHandle* unbound = File("docs/a.txt");
+    kivfsCloseFile(unbound);
+    EXPECT_FALSE(FileExists("docs/a.txt"));
+    Put("docs/a.txt", "x");
+    EXPECT_TRUE(FileExists("docs/a.txt"));
+    EXPECT_FALSE(FileExists("docs/A.txt"));
+    EXPECT_TRUE(DirExists("docs"));
+    EXPECT_TRUE(DirExists("docs/"));
+    EXPECT_TRUE(DirExists(""));
+    EXPECT_FALSE(DirExists("doc"));
+    EXPECT_FALSE(DirExists("docs/a"));
+    EXPECT_TRUE(kivfsDeleteFile(dir_, "docs/a.txt"));
+    EXPECT_TRUE(kivfsDeleteFile(dir_, "docs/a.txt"));
+    EXPECT_FALSE(DirExists("docs"));
+}
+
+TEST_F(Store, CopyRenameAndMove) {
+    Put("a/x", "source");
+    Put("a/y", "target");
+    Put("empty", "");
+    FileHandle* file = File("empty");
+    ASSERT_TRUE(kivfsResize(file, 0));  // a row with an empty Content
+    kivfsCloseFile(file);
+    Direct db(path_);
+    const std::string rowid = db.One("select rowid from FileStorage where FileName='y'");
+
+    EXPECT_FALSE(kivfsCopyFile(dir_, "a/x", "a/y", true));
+    EXPECT_TRUE(kivfsCopyFile(dir_, "a/x", "a/y", false));
+    EXPECT_EQ(db.One("select rowid || Content from FileStorage where FileName='y'"),
+              rowid + "source");
+    EXPECT_FALSE(kivfsCopyFile(dir_, "a/missing", "b/new", false));
+    EXPECT_FALSE(FileExists("b/new"));
+    EXPECT_TRUE(kivfsCopyFile(dir_, "empty", "b/copy", false));
+    EXPECT_EQ(db.One("select typeof(Content) from FileStorage where FileName='copy'"), "null");
+    EXPECT_EQ(Get("b/copy"), "");
+    FileHandle* copy = File("b/copy");
+    EXPECT_EQ(kivfsWrite(copy, "new", 3), 3);
+    kivfsCloseFile(copy);
+    EXPECT_EQ(Get("b/copy"), "new");
+
+    EXPECT_FALSE(kivfsRenameFile(dir_, "a/x", "b/x"));
+    EXPECT_FALSE(kivfsRenameFile(dir_, "a/x", "a/y"));
+    EXPECT_TRUE(kivfsRenameFile(dir_, "a/none", "a/z"));
+    EXPECT_TRUE(kivfsRenameFile(dir_, "a/x", "a/w"));
+    EXPECT_TRUE(kivfsMoveFile(dir_, "a/w", "c/moved", false));
+    EXPECT_EQ(db.Names(), (std::vector<std::string>{"a/y", "b/copy", "c/moved", "empty"}));
+    EXPECT_EQ(Get("c/moved"), "source");
+}
+
+TEST_F(Store, UnboundFileStoresNothing) {
+    FileHandle* file = File("new.bin");
+    char buffer[8];
+    EXPECT_EQ(kivfsRead(file, buffer, 8), 0);
+    EXPECT_TRUE(kivfsError(file));
+    EXPECT_EQ(kivfsSeek(file, 0, 0), -1);
+    EXPECT_EQ(kivfsTell(file), 0);
+    kivfsCloseFile(file);
+    EXPECT_EQ(Direct(path_).Names(), std::vector<std::string>{});
+}
+
+TEST_F(Store, WritesInPlaceAndPastTheEnd) {
+    FileHandle* file = File("f");
+    ASSERT_EQ(kivfsWrite(file, "0123456789", 10), 10);
+    EXPECT_EQ(kivfsTell(file), 10);
+    EXPECT_TRUE(kivfsError(file));
+    EXPECT_EQ(kivfsSeek(file, 0, 0), 0);
+    EXPECT_FALSE(kivfsError(file));
+    char buffer[100];
+    EXPECT_EQ(kivfsRead(file, buffer, 100), 10);
+    EXPECT_EQ(kivfsRead(file, buffer, 100), 0);
+    EXPECT_EQ(kivfsTell(file), 10);
+    kivfsSeek(file, 0, 0);
+    ASSERT_EQ(kivfsWrite(file, "abcd", 4), 4);
+    kivfsSeek(file, 5, 0);
+    ASSERT_EQ(kivfsWrite(file, "ABCDEFGHIJKLMNOPQRST", 20), 20);
+    EXPECT_EQ(kivfsTell(file), 25);
+    kivfsSeek(file, 0, 0);
+    EXPECT_EQ(Rest(file), "abcd4ABCDEFGHIJKLMNOPQRST");
+    kivfsCloseFile(file);
+}
+
+TEST_F(Store, ExtendingWriteAtEveryPosition) {
+    const std::string base = std::string(9000, 'b') + "0123456789";  // two stored pages
+    for (size_t at :
+         {size_t{0}, size_t{1}, size_t{8191}, size_t{8192}, size_t{9005}, base.size()}) {
+        Put("f", "");
+        FileHandle* file = File("f");
+        ASSERT_TRUE(kivfsResize(file, 0));
+        ASSERT_EQ(kivfsWrite(file, base.data(), static_cast<int>(base.size())),
+                  static_cast<int>(base.size()));
+        ASSERT_EQ(kivfsSeek(file, static_cast<int>(at), 0), static_cast<int>(at));
+        const std::string tail(base.size() - at + 3000, 't');
+        ASSERT_EQ(kivfsWrite(file, tail.data(), static_cast<int>(tail.size())),
+                  static_cast<int>(tail.size()));
+        kivfsCloseFile(file);
+        EXPECT_EQ(Get("f"), base.substr(0, at) + tail) << "at " << at;
+    }
+}
+
+TEST_F(Store, SeekStaysInsideTheFile) {
+    Put("f", std::string(100, 'x'));
+    FileHandle* file = File("f");
+    EXPECT_EQ(kivfsSeek(file, -10, 2), 90);
+    EXPECT_EQ(kivfsSeek(file, 10, 2), 90);
+    EXPECT_EQ(kivfsSeek(file, -1, 0), 90);
+    EXPECT_EQ(kivfsSeek(file, -91, 1), 90);
+    EXPECT_EQ(kivfsSeek(file, 5, 1), 95);
+    EXPECT_EQ(kivfsSeek(file, 0, 7), 95);
+    EXPECT_EQ(kivfsSeek(file, 0, 2), 100);
+    EXPECT_TRUE(kivfsError(file));
+    kivfsCloseFile(file);
+}
+
+TEST_F(Store, ResizeUpAndDown) {
+    Put("f", "0123456789");
+    FileHandle* file = File("f");
+    kivfsSeek(file, 0, 2);
+    ASSERT_TRUE(kivfsResize(file, 4));
+    EXPECT_EQ(kivfsTell(file), 4);
+    ASSERT_TRUE(kivfsResize(file, 12000));
+    kivfsSeek(file, 0, 0);
+    EXPECT_EQ(Rest(file), "0123" + std::string(11996, '\0'));
+    ASSERT_TRUE(kivfsResize(file, 0));
+    EXPECT_EQ(kivfsTell(file), 0);
+    EXPECT_TRUE(kivfsError(file));
+    kivfsCloseFile(file);
+    EXPECT_EQ(Direct(path_).One("select typeof(Content), length(Content) from FileStorage"),
+              "blob|0");
+    FileHandle* fresh = File("zeros");
+    ASSERT_TRUE(kivfsResize(fresh, 5));
+    kivfsCloseFile(fresh);
+    EXPECT_EQ(Get("zeros"), std::string(5, '\0'));
+}
+
+TEST(StoreByPath, FullPathOpensTheStoreAndTheFile) {
+    TempDir tmp;
+    const std::string full = tmp / "game.db:save1/state.bin";
+    FileHandle* file = kivfsCreateFile(full.c_str(), 1);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(kivfsWrite(file, "state", 5), 5);
+    kivfsCloseFile(file);
+    EXPECT_EQ(Direct(tmp / "game.db").Content("save1/", "state.bin"), "state");
+    EnumHandle* listing = kivfsCreateEnum((tmp / "game.db:save1").c_str());
+    ASSERT_NE(listing, nullptr);
+    EXPECT_TRUE(kivfsMoveNext(listing));
+    EXPECT_FALSE(kivfsIsDirectory(listing));
+    kivfsCloseEnum(listing);
+}
+
+}  // namespace
