@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/TempDir.h"
+#include "support/ZipBuilder.h"
 
 namespace kivfs_test {
 
@@ -122,11 +123,15 @@ inline Files ReadTree(const std::string& root) {
     return files;
 }
 
-// Zips everything inside `folder` into `archive` (entries for folders
-// included), as the zip program does it.
-inline void MakeZip(const std::string& archive, const std::string& folder) {
-    const ToolResult result = RunShell("zip -qr -X " + ShellWord(archive) + " .", folder);
-    if (result.status != 0) throw std::runtime_error("zip failed: " + result.err);
+// A zip archive holding `files` (deflated), named exactly as given; their
+// directories are implied by the names, as in archives made without
+// directory entries.
+inline ZipImage MakeZip(const std::string& archive, const Files& files) {
+    ZipBuilder builder;
+    for (const auto& [name, bytes] : files) builder.AddFile(name, bytes);
+    ZipImage image = builder.Build();
+    image.WriteTo(archive);
+    return image;
 }
 
 // A store holding `files`, written with SQLite itself under the names

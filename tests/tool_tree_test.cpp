@@ -24,7 +24,7 @@ Files SampleTree() {
 TEST(ToolList, SameListingForEveryKindOfContainer) {
     TempDir dir;
     MakeTree(dir / "tree", SampleTree());
-    MakeZip(dir / "tree.zip", dir / "tree");
+    MakeZip(dir / "tree.zip", SampleTree());
     MakeStore(dir / "tree.db", SampleTree());
     const std::string top = u8"café.txt\ndocs/\ngröße/\nreadme.txt\n";
     const std::string all =
@@ -57,7 +57,7 @@ TEST(ToolList, SameListingForEveryKindOfContainer) {
 TEST(ToolTree, PackAndUnpackKeepEveryByteAndName) {
     TempDir dir;
     MakeTree(dir / "tree", SampleTree());
-    MakeZip(dir / "tree.zip", dir / "tree");
+    MakeZip(dir / "tree.zip", SampleTree());
 
     ExpectClean(RunTool({"pack", "tree", "from-dir.db"}, dir.path()));
     EXPECT_EQ(ReadStore(dir / "from-dir.db"), SampleTree());
@@ -82,31 +82,12 @@ TEST(ToolTree, PackIntoAnExistingStoreReplacesAndKeeps) {
                   "kivfs: cannot pack into 'folder': it is a directory, not a store\n");
 }
 
-// Finds the data of the local entry named `name` in a zip archive's bytes.
-size_t EntryDataOffset(const std::string& zip, const std::string& name) {
-    const std::string signature("PK\x03\x04", 4);
-    for (size_t at = zip.find(signature); at != std::string::npos;
-         at = zip.find(signature, at + 1)) {
-        const auto u16 = [&](size_t offset) {
-            return static_cast<size_t>(static_cast<unsigned char>(zip[at + offset])) |
-                   static_cast<size_t>(static_cast<unsigned char>(zip[at + offset + 1])) << 8;
-        };
-        const size_t nameLength = u16(26);
-        if (zip.compare(at + 30, nameLength, name) == 0) return at + 30 + nameLength + u16(28);
-    }
-    return std::string::npos;
-}
-
 TEST(ToolTree, PackIsAllOrNothing) {
     TempDir dir;
     // "a.txt" is copied first; "b.txt" then fails to inflate.
-    MakeTree(dir / "tree", {{"a.txt", "alpha"}, {"b.txt", std::string(100000, 'b')}});
-    MakeZip(dir / "bad.zip", dir / "tree");
-    std::string zip = ReadBytes(dir / "bad.zip");
-    const size_t data = EntryDataOffset(zip, "b.txt");
-    ASSERT_NE(data, std::string::npos);
-    zip.replace(data, 16, std::string(16, '\xFF'));  // a block type deflate does not have
-    WriteBytes(dir / "bad.zip", zip);
+    ZipImage zip = MakeZip(dir / "bad.zip", {{"a.txt", "alpha"}, {"b.txt", SampleText(100000)}});
+    zip.CorruptData(1);
+    zip.WriteTo(dir / "bad.zip");
     MakeStore(dir / "s.db", {{"old.txt", "old"}});
 
     const ToolResult pack = RunTool({"pack", "bad.zip", "s.db"}, dir.path());
@@ -117,29 +98,27 @@ TEST(ToolTree, PackIsAllOrNothing) {
 
 TEST(ToolTree, UnpackRefusesNamesThatEscape) {
     TempDir dir;
-    const std::vector<std::string> escaping = {"../evil.txt", "docs/../../evil.txt",
-                                               "/tmp/evil.txt", "docs\\..\\..\\evil.txt"};
-    for (const std::string& name : escaping) {
+    for (const std::string name : {"../evil.txt", "docs/../../evil.txt", "/tmp/evil.txt",
+                                   "docs\\..\\..\\evil.txt", "C:/evil.txt"}) {
         SCOPED_TRACE(name);
-        const std::string store = dir / "crafted.db";
-        std::filesystem::remove(store);
-        MakeStore(store, {{"a-good.txt", "fine"}, {name, "gotcha"}});
-        const ToolResult unpack = RunTool({"unpack", "crafted.db", "out/inner"}, dir.path());
-        EXPECT_EQ(unpack.status, 1);
-        EXPECT_EQ(unpack.err.rfind("kivfs: refusing to unpack 'crafted.db:", 0), 0u) << unpack.err;
-        // Nothing at all is written, not even the harmless file.
-        EXPECT_FALSE(PathExists(dir / "out"));
-        EXPECT_FALSE(PathExists(dir / "evil.txt"));
+        const Files files = {{"a-good.txt", "fine"}, {name, "gotcha"}};
+        std::filesystem::remove(dir / "crafted.db");
+        MakeStore(dir / "crafted.db", files);
+        MakeZip(dir / "crafted.zip", files);
+        for (const std::string container : {"crafted.db", "crafted.zip"}) {
+            const ToolResult unpack = RunTool({"unpack", container, "out/inner"}, dir.path());
+            EXPECT_EQ(unpack.status, 1);
+            EXPECT_EQ(unpack.err.rfind("kivfs: refusing to unpack '" + container + ":", 0), 0u)
+                << unpack.err;
+            // Nothing at all is written, not even the harmless file.
+            EXPECT_FALSE(PathExists(dir / "out"));
+            EXPECT_FALSE(PathExists(dir / "evil.txt"));
+        }
     }
-
-    // The same through a zip archive made with such a name.
-    MakeTree(dir / "zipsrc/inner", {{"x.txt", "x"}});
-    WriteBytes(dir / "zipsrc/evil.txt", "gotcha");
-    ASSERT_EQ(RunShell("zip -q ../../evil.zip x.txt ../evil.txt", dir / "zipsrc/inner").status, 0);
-    ExpectFailure(RunTool({"unpack", "evil.zip", "zout"}, dir.path()),
-                  "kivfs: refusing to unpack 'evil.zip:../evil.txt': the name climbs out of the "
-                  "target directory\n");
-    EXPECT_FALSE(PathExists(dir / "zout"));
+    MakeZip(dir / "evil.zip", {{"../evil.txt", "gotcha"}});
+    ExpectFailure(RunTool({"unpack", "evil.zip", "out"}, dir.path()),
+                  "kivfs: refusing to unpack 'evil.zip:../': the name climbs out of the target "
+                  "directory\n");
 }
 
 TEST(ToolTree, UnpackDoesNotFollowLinksOutOfTheFolder) {

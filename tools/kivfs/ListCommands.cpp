@@ -60,21 +60,24 @@ void RunList(const ListOptions& options) {
     }
 }
 
+// Everything is found out before anything is printed, so that a failure
+// prints its error line alone.
 void RunStat(const std::string& argument) {
     const ContainerPath target = ParseContainerPath(argument);
     const Container container = Container::Open(target.container, OpenMode::MustExist);
-    std::cout << "name: " << target.Display() << '\n';
+    std::string facts;
     if (target.name.empty()) {
-        std::cout << "kind: " << KindText(container.kind()) << '\n';
+        facts = std::string("kind: ") + KindText(container.kind()) + "\n";
     } else if (container.IsFile(target.name)) {
         const std::string size = SizeText(container, target.name);
         if (size == "?") throw ToolError("cannot stat " + Quoted(target.Display()) + ": no size");
-        std::cout << "kind: file\nsize: " << size << '\n';
+        facts = "kind: file\nsize: " + size + "\n";
     } else if (container.IsDirectory(target.name)) {
-        std::cout << "kind: directory\n";
+        facts = "kind: directory\n";
     } else {
         throw ToolError("cannot stat " + Quoted(target.Display()) + ": no such file or directory");
     }
+    std::cout << "name: " << target.Display() << '\n' << facts;
 }
 
 }  // namespace
