@@ -39,13 +39,12 @@ void kivFSUnmountPath(const char* name) {
 // Returns the system path's length and copies it as strncpy does: zeros after
 // a shorter path, no terminator when it fills the buffer or more, so the
 // caller sees truncation in a result >= bufferSize. A size of 0 only asks for
-// the length. Every failure returns 0 and, given somewhere to write, leaves
-// the buffer all zeros (the empty text), so a caller that does not check the
-// result never reads stale bytes as a path.
+// the length. A path that finds no mount returns 0 and, given somewhere to
+// write, leaves the buffer all zeros (the empty text); a null or empty path is
+// no request at all and leaves the buffer as it was.
 int kivFSKivToSyspath(const char* virtualPath, char* buffer, unsigned int bufferSize) {
-    const std::string sysPath = virtualPath && *virtualPath
-                                    ? SystemPathOf(kivfs::NormalizedCopy(virtualPath))
-                                    : std::string();
+    if (!virtualPath || !*virtualPath) return 0;
+    const std::string sysPath = SystemPathOf(kivfs::NormalizedCopy(virtualPath));
     if (bufferSize == 0) return static_cast<int>(sysPath.size());
     if (!buffer) return 0;
     std::strncpy(buffer, sysPath.c_str(), bufferSize);

@@ -27,13 +27,16 @@ TEST(ToUtf16, ConvertsBasicAndSupplementaryCharacters) {
 }
 
 TEST(ToUtf16, ReplacesIllFormedInputWithoutLosingWhatFollows) {
-    EXPECT_EQ(ToUtf16("\x80"), u"\uFFFD");                  // stray continuation
-    EXPECT_EQ(ToUtf16("a\xC3"), u"a\uFFFD");                // truncated at the end
-    EXPECT_EQ(ToUtf16("\xE6\x97z"), u"\uFFFDz");            // truncated, one replacement
-    EXPECT_EQ(ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");        // overlong "/"
+    EXPECT_EQ(ToUtf16("\x80"), u"\uFFFD");                      // stray continuation
+    EXPECT_EQ(ToUtf16("a\xC3"), u"a\uFFFD");                    // truncated at the end
+    EXPECT_EQ(ToUtf16("\xE6\x97z"), u"\uFFFDz");                // truncated, one replacement
+    EXPECT_EQ(ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");            // overlong "/"
     EXPECT_EQ(ToUtf16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
     EXPECT_EQ(ToUtf16("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");  // above U+10FFFF
-    EXPECT_EQ(ToUtf16("\xFF" "b"), u"\uFFFD" "b");
+    EXPECT_EQ(ToUtf16("\xFF"
+                      "b"),
+              u"\uFFFD"
+              "b");
 }
 
 TEST(ToUtf8, ConvertsSurrogatePairsAndReplacesLoneOnes) {
@@ -41,7 +44,10 @@ TEST(ToUtf8, ConvertsSurrogatePairsAndReplacesLoneOnes) {
     EXPECT_EQ(ToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
     EXPECT_EQ(ToUtf8(u"\u00E9x"), "\xC3\xA9x");
     const char16_t lone[] = {0xD800, u'a', 0xDC00, 0};
-    EXPECT_EQ(ToUtf8(lone), "\xEF\xBF\xBD" "a" "\xEF\xBF\xBD");
+    EXPECT_EQ(ToUtf8(lone),
+              "\xEF\xBF\xBD"
+              "a"
+              "\xEF\xBF\xBD");
 }
 
 TEST(ToUtf8, RoundTripsWellFormedText) {

@@ -1,0 +1,47 @@
+#include "zip/MappedArchive.h"
+
+#include <algorithm>
+
+namespace kivfs {
+
+std::unique_ptr<MappedArchive> MappedArchive::Open(const char* path) {
+    auto mapping = FileMapping::Open(path);
+    if (!mapping) return nullptr;
+    return std::unique_ptr<MappedArchive>(new MappedArchive(std::move(mapping)));
+}
+
+// A copy out of the view; the position moves only when the copy succeeded,
+// so a fault leaves the archive as it was.
+std::int64_t MappedArchive::Read(void* buffer, std::size_t length) {
+    const std::uint32_t size = mapping_->size();
+    const std::size_t count = std::min<std::size_t>(length, size - readPos_);
+    if (count == 0) return 0;
+    if (!mapping_->CopyOut(readPos_, buffer, count)) return -1;
+    readPos_ += static_cast<std::uint32_t>(count);
+    return static_cast<std::int64_t>(count);
+}
+
+// Positions are worked out in 64 bits, so no offset wraps into range. A
+// target outside the file is refused as lseek refuses a negative one: zziplib
+// then reports a seek error instead of reading from the wrong place.
+std::int64_t MappedArchive::Seek(std::int64_t offset, int whence) {
+    std::int64_t base;
+    switch (whence) {
+        case 0:
+            base = 0;
+            break;
+        case 1:
+            base = readPos_;
+            break;
+        case 2:
+            base = Size();
+            break;
+        default:
+            return -1;
+    }
+    if (offset < -base || offset > Size() - base) return -1;
+    readPos_ = static_cast<std::uint32_t>(base + offset);
+    return readPos_;
+}
+
+}  // namespace kivfs

@@ -1,0 +1,46 @@
+#include "zip/ZipFs.h"
+
+#include "zip/ZipEnum.h"
+#include "zip/ZipFile.h"
+
+namespace kivfs {
+
+ZipFs::~ZipFs() {
+    zzip_dir_close(archive_);
+}
+
+const ZipIndex& ZipFs::Index() {
+    if (!index_) index_ = std::make_unique<ZipIndex>(archive_);
+    return *index_;
+}
+
+// Either way the entry opened is the same: the index resolves the name to the
+// exact stored name of the first entry a case-insensitive scan would stop at,
+// and the first entry with exactly that name is that one.
+std::unique_ptr<FsFile> ZipFs::OpenFile(const std::string& name, int) {
+    ZZIP_FILE* entry = nullptr;
+    if (!openedBefore_ && !index_) {
+        entry = zzip_file_open(archive_, name.c_str(), ZZIP_CASELESS);
+    } else if (const char* stored = Index().StoredName(name)) {
+        entry = zzip_file_open(archive_, stored, 0);
+    }
+    openedBefore_ = true;
+    if (!entry) return nullptr;
+    return std::make_unique<ZipFile>(entry);
+}
+
+std::unique_ptr<FsEnum> ZipFs::CreateEnum(const std::string& name) {
+    return std::make_unique<ZipEnum>(archive_, name);
+}
+
+bool ZipFs::IsFileExist(const std::string& name, bool* exists) {
+    if (Index().HasFile(name) && exists) *exists = true;
+    return true;
+}
+
+bool ZipFs::IsDirectoryExist(const std::string& name, bool* exists) {
+    if (Index().HasDirectory(name) && exists) *exists = true;
+    return true;
+}
+
+}  // namespace kivfs

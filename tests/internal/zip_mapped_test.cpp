@@ -1,0 +1,151 @@
+// The mapped-archive handlers that zziplib reads archives through, and the
+// fault-safe mapping under them.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "platform/FileMapping.h"
+#include "support/TempDir.h"
+#include "zip/MappedArchiveTable.h"
+#include "zip/MappedHandlers.h"
+
+using kivfs::FileMapping;
+using kivfs::MappedArchiveTable;
+using kivfs::MappedClose;
+using kivfs::MappedOpen;
+using kivfs::MappedRead;
+using kivfs::MappedSeek;
+using kivfs::MappedSize;
+using kivfs_test::TempDir;
+using kivfs_test::WriteBytes;
+
+namespace {
+
+TEST(MappedHandlers, ReadAndSeekStayWithinTheFile) {
+    TempDir dir;
+    WriteBytes(dir / "ten", "0123456789");
+    const int handle = MappedOpen((dir / "ten").c_str(), 0);
+    ASSERT_GE(handle, 1);
+    char buffer[16] = {};
+    EXPECT_EQ(MappedSize(handle), 10);
+    EXPECT_EQ(MappedRead(handle, buffer, 4), 4);
+    EXPECT_EQ(std::string(buffer, 4), "0123");
+    EXPECT_EQ(MappedSeek(handle, 0, 1), 4);
+    // Targets outside the file are refused and the position stays.
+    EXPECT_EQ(MappedSeek(handle, 1, 2), -1);
+    EXPECT_EQ(MappedSeek(handle, -1, 0), -1);
+    EXPECT_EQ(MappedSeek(handle, -5, 1), -1);
+    EXPECT_EQ(MappedSeek(handle, (1ll << 32) + 5, 0), -1);
+    EXPECT_EQ(MappedSeek(handle, 0, 3), -1);
+    EXPECT_EQ(MappedSeek(handle, 0, 1), 4);
+    EXPECT_EQ(MappedSeek(handle, 0, 2), 10);
+    EXPECT_EQ(MappedRead(handle, buffer, 4), 0);
+    EXPECT_EQ(MappedSeek(handle, -3, 2), 7);
+    EXPECT_EQ(MappedRead(handle, buffer, sizeof buffer), 3);
+    EXPECT_EQ(std::string(buffer, 3), "789");
+    EXPECT_EQ(MappedSize(handle), 10);
+    EXPECT_EQ(MappedClose(handle), 0);
+    // A closed or unknown handle is refused everywhere.
+    for (int unknown : {handle, 0, -1, 1 << 20}) {
+        EXPECT_EQ(MappedClose(unknown), -1);
+        EXPECT_EQ(MappedRead(unknown, buffer, 1), -1);
+        EXPECT_EQ(MappedSeek(unknown, 0, 0), -1);
+        EXPECT_EQ(MappedSize(unknown), -1);
+    }
+}
+
+TEST(MappedHandlers, RefusesWhatCannotBeMappedWhole) {
+    TempDir dir;
+    WriteBytes(dir / "empty", "");
+    std::filesystem::create_directory(dir / "folder");
+    // Sparse files: nothing is written to disk.
+    WriteBytes(dir / "limit", "");
+    std::filesystem::resize_file(dir / "limit", FileMapping::kMaxSize);
+    WriteBytes(dir / "huge", "");
+    std::filesystem::resize_file(dir / "huge", FileMapping::kMaxSize + 1);
+    const size_t before = MappedArchiveTable::Instance().Count();
+    for (const char* name : {"empty", "folder", "huge", "missing"}) {
+        EXPECT_EQ(MappedOpen((dir / name).c_str(), 0), -1) << name;
+    }
+    EXPECT_EQ(MappedOpen("", 0), -1);
+    EXPECT_EQ(MappedArchiveTable::Instance().Count(), before);
+    const int limit = MappedOpen((dir / "limit").c_str(), 0);
+    ASSERT_GE(limit, 1);
+    EXPECT_EQ(MappedSize(limit), static_cast<zzip_off_t>(FileMapping::kMaxSize));
+    EXPECT_EQ(MappedClose(limit), 0);
+}
+
+TEST(MappedHandlers, FileCutShortGivesReadErrorsWithThePositionKept) {
+    TempDir dir;
+    WriteBytes(dir / "file", std::string(1 << 18, 'x'));
+    const int handle = MappedOpen((dir / "file").c_str(), 0);
+    ASSERT_GE(handle, 1);
+    std::filesystem::resize_file(dir / "file", 4096);
+    std::string buffer(1 << 16, '\0');
+    EXPECT_EQ(MappedRead(handle, buffer.data(), 100), 100);
+    EXPECT_EQ(MappedSeek(handle, 65536, 0), 65536);
+    EXPECT_EQ(MappedRead(handle, buffer.data(), buffer.size()), -1);
+    EXPECT_EQ(MappedSeek(handle, 0, 1), 65536);
+    EXPECT_EQ(MappedRead(handle, buffer.data(), buffer.size()), -1);
+    // Pages still inside the file read as before.
+    EXPECT_EQ(MappedSeek(handle, 0, 0), 0);
+    EXPECT_EQ(MappedRead(handle, buffer.data(), 4096), 4096);
+    EXPECT_EQ(MappedClose(handle), 0);
+}
+
+TEST(MappedHandlers, ThreadsRecoverTheirOwnFaults) {
+    TempDir dir;
+    auto work = [&dir](int id, bool* ok) {
+        const std::string path = dir / ("file" + std::to_string(id));
+        WriteBytes(path, std::string(1 << 18, 'x'));
+        const int handle = MappedOpen(path.c_str(), 0);
+        std::string buffer(1 << 16, '\0');
+        bool good = handle >= 1;
+        std::filesystem::resize_file(path, 4096);
+        for (int round = 0; round < 50; ++round) {
+            good &= MappedSeek(handle, 0, 0) == 0;
+            good &= MappedRead(handle, buffer.data(), 4096) == 4096;
+            good &= MappedRead(handle, buffer.data(), buffer.size()) == -1;
+        }
+        *ok = good && MappedClose(handle) == 0;
+    };
+    bool ok[2] = {false, false};
+    std::thread first(work, 0, &ok[0]);
+    std::thread second(work, 1, &ok[1]);
+    first.join();
+    second.join();
+    EXPECT_TRUE(ok[0]);
+    EXPECT_TRUE(ok[1]);
+}
+
+// A SIGBUS that is not a fault of our copy reaches the handler that was there
+// before ours, or, when there was none, ends the process as it would have.
+TEST(MappedHandlersDeathTest, OtherBusErrorsArePassedOn) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TempDir dir;
+    // Runs in the child, which made its own folder when it re-ran this test:
+    // it removes it before dying (the mapping outlives the file's name). When
+    // the file cannot be mapped, no handler of ours is there and the child
+    // exits normally, failing the expectation.
+    auto mapThenRaise = [&dir] {
+        WriteBytes(dir / "file", "x");
+        const int handle = MappedOpen((dir / "file").c_str(), 0);
+        std::filesystem::remove_all(dir.path());
+        if (handle < 1) std::_Exit(0);
+        std::raise(SIGBUS);
+        std::_Exit(0);
+    };
+    EXPECT_EXIT(
+        {
+            std::signal(SIGBUS, [](int) { std::_Exit(42); });
+            mapThenRaise();
+        },
+        ::testing::ExitedWithCode(42), "");
+    EXPECT_DEATH(mapThenRaise(), "");
+}
+
+}  // namespace

@@ -1,0 +1,73 @@
+// Files and folders of the machine the tool runs on, outside any container:
+// the sources of put, the targets of get and unpack, and the existence
+// checks that keep read-only commands from creating stores by accident.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace kivfs_tool {
+
+// The local path for a UTF-8 text as given on the command line.
+std::filesystem::path LocalPath(const std::string& utf8);
+// The UTF-8 text of a local path, for messages and for the library.
+std::string Utf8Text(const std::filesystem::path& path);
+
+bool LocalExists(const std::string& utf8);
+bool LocalIsDirectory(const std::string& utf8);
+// True for an existing regular file of zero bytes.
+bool LocalIsEmptyFile(const std::string& utf8);
+
+// True when both paths exist and name the same file or folder.
+bool SameLocalFile(const std::string& a, const std::string& b);
+
+// The last component of a name inside a container ("docs/a.txt" -> "a.txt").
+std::string BaseName(const std::string& name);
+
+// True when `target`, with every link in its existing part resolved, lies
+// inside `root` (also resolved). Guards unpack against links placed inside
+// the target folder that point elsewhere.
+bool LiesInside(const std::filesystem::path& root, const std::filesystem::path& target);
+
+// An input file opened for binary reading; throws ToolError when it cannot be.
+class LocalInput {
+  public:
+    explicit LocalInput(const std::string& utf8);
+    std::istream& stream() { return in_; }
+    // Its size in bytes, known before reading.
+    std::uintmax_t size() const { return size_; }
+
+  private:
+    std::ifstream in_;
+    std::uintmax_t size_ = 0;
+};
+
+// An output file that replaces `target` only when complete: bytes go to a
+// temporary file beside it, renamed over the target by Commit(). A file
+// left uncommitted (an error part-way) is removed, and the target keeps its
+// old content.
+class LocalOutput {
+  public:
+    explicit LocalOutput(const std::string& utf8);
+    ~LocalOutput();
+    LocalOutput(const LocalOutput&) = delete;
+    LocalOutput& operator=(const LocalOutput&) = delete;
+
+    std::ostream& stream() { return out_; }
+    // Flushes, closes and renames; throws ToolError on failure.
+    void Commit();
+
+  private:
+    std::string target_;
+    std::filesystem::path partPath_;
+    std::ofstream out_;
+    bool committed_ = false;
+};
+
+// Creates `utf8` and its missing parents as folders; throws ToolError when
+// that fails or when a non-folder stands in the way.
+void MakeLocalDirectories(const std::string& utf8);
+
+}  // namespace kivfs_tool

@@ -1,0 +1,59 @@
+// Moving bytes in and out of containers: whole files read in chunks, and
+// files written so that a store never pays for many small appends.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <istream>
+#include <string>
+
+#include "Container.h"
+#include "Progress.h"
+
+namespace kivfs_tool {
+
+// Receives the bytes of a file, chunk by chunk.
+using ChunkSink = std::function<void(const char* data, std::size_t size)>;
+
+// A sink that writes to `out`, failing with the name of what it writes.
+ChunkSink StreamSink(std::ostream& out, const std::string& outName);
+
+// Reads an open file from its current position to its end into `sink`,
+// counting bytes on `progress`. The end is told apart from a failed read
+// by the file's end-of-data state; a failure throws ToolError naming
+// `where`.
+void ReadToEnd(FileHandle* file, const std::string& where, const ChunkSink& sink,
+               Progress& progress);
+
+// Writes one file of a container from scratch, replacing any content it
+// had. A store grows its file in few large steps (each one rewrites the
+// whole content) and writes in place in between, rather than appending
+// piece by piece, which would rewrite the content on every chunk.
+class ContainerWriter {
+  public:
+    // Opens `name` for writing; `sizeHint` is the expected size, 0 when
+    // unknown. Throws ToolError for a zip archive or when the file cannot
+    // be created.
+    ContainerWriter(const Container& container, const std::string& name, std::uint64_t sizeHint);
+
+    void Write(const char* data, std::size_t size);
+    // Gives the file its final length and closes it.
+    void Finish();
+
+  private:
+    void Reserve(std::uint64_t size);
+
+    FilePtr file_;
+    bool isStore_;
+    std::string where_;
+    std::uint64_t written_ = 0;
+    std::uint64_t reserved_ = 0;
+};
+
+// Writes everything `in` holds into `writer`, counting on `progress`;
+// throws ToolError naming `inName` when reading fails.
+void CopyStream(std::istream& in, const std::string& inName, ContainerWriter& writer,
+                Progress& progress);
+
+}  // namespace kivfs_tool
