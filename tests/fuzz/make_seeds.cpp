@@ -11,11 +11,16 @@
 
 #include "PathsFuzzOps.h"
 #include "StoreFuzzOps.h"
+#include "support/ZipBuilder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace kivfs_fuzz;
+using kivfs_test::SampleText;
+using kivfs_test::ZipBuilder;
+using kivfs_test::ZipImage;
+using kivfs_test::ZipMethod;
 
 // An input under construction: bytes appended in the targets' encodings.
 class Seed {
@@ -46,6 +51,49 @@ class Seed {
 void Save(const fs::path& folder, const std::string& name, const std::string& bytes) {
     fs::create_directories(folder);
     std::ofstream(folder / name, std::ios::binary) << bytes;
+}
+
+// Small archives of every shape the backend reads: stored and deflated
+// entries, explicit and implied directories, an empty entry, names that
+// differ only in case or use "\", a comment, and a few damaged ones.
+void ArchiveSeeds(const fs::path& folder) {
+    ZipImage tree = ZipBuilder()
+                        .AddFile("a.txt", "hello hello hello")
+                        .AddFile("b.bin", "stored bytes", ZipMethod::Stored)
+                        .AddDirectory("docs")
+                        .AddFile("docs/readme.txt", SampleText(600, 2))
+                        .AddFile("docs/img/x.png", "png?", ZipMethod::Stored)
+                        .Build();
+    Save(folder, "tree.zip", tree.bytes);
+
+    ZipImage names = ZipBuilder()
+                         .AddFile("empty", "")
+                         .AddFile("same", "first")
+                         .AddFile("SAME", "second")
+                         .AddFile("same", "third", ZipMethod::Stored)
+                         .AddFile("win\\path.txt", "backslash")
+                         .AddFile("d\xc3\xa9j\xc3\xa0/\xff.txt", "not ascii")
+                         .Build();
+    Save(folder, "names.zip", names.bytes);
+
+    Save(folder, "text.zip",
+         ZipBuilder().SetDeflateLevel(9).AddFile("t.txt", SampleText(3000, 5)).Build().bytes);
+    Save(folder, "single.zip", ZipBuilder().AddFile("x", "x", ZipMethod::Stored).Build().bytes);
+
+    ZipImage commented = tree;
+    commented.PutU16(commented.endRecord + 20, 9);
+    commented.bytes += "a comment";
+    Save(folder, "comment.zip", commented.bytes);
+
+    ZipImage corrupt = tree;
+    corrupt.CorruptData(0);
+    Save(folder, "corrupt-data.zip", corrupt.bytes);
+    ZipImage sizes = tree;
+    sizes.SetEntrySizes(3, 5, 100000);
+    Save(folder, "bad-sizes.zip", sizes.bytes);
+    ZipImage count = tree;
+    count.SetEntryCount(7);
+    Save(folder, "bad-count.zip", count.bytes);
 }
 
 // Sessions on one store: files written, extended, sought, resized, copied,
@@ -126,6 +174,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path folder = argv[1];
+    ArchiveSeeds(folder / "archive_fuzz");
     StoreSeeds(folder / "store_fuzz");
     PathsSeeds(folder / "paths_fuzz");
     return 0;
