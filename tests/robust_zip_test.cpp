@@ -68,4 +68,37 @@ TEST_F(RobustZip, DeflateDataEndingBeforeTheSizeIsAReadError) {
     }
 }
 
+// A stored entry is read for its uncompressed size: when that differs from
+// the stored data's size, zziplib would hand out the bytes that follow the
+// entry (the central directory here) as its content, or stop short of it.
+TEST_F(RobustZip, StoredEntryWhoseSizesDifferIsNotOpened) {
+    const std::string content = "stored content";
+    const uint32_t size = static_cast<uint32_t>(content.size());
+    for (uint32_t claimed : {size + 100, size - 1}) {
+        SCOPED_TRACE(claimed);
+        ZipImage image = ZipBuilder()
+                             .AddFile("a.bin", content, ZipMethod::Stored)
+                             .AddFile("b.bin", content, ZipMethod::Stored)
+                             .Build();
+        image.SetEntrySizes(0, size, claimed);
+        EXPECT_EQ(Open(image, "a.bin"), nullptr);
+        bool exists = false;
+        EXPECT_TRUE(kivfsIsFileExist(dir_, "a.bin", &exists) && exists);
+        FileHandle* intact = kivfsCreateFileIndir(dir_, "b.bin", 0);
+        ASSERT_NE(intact, nullptr);
+        EXPECT_EQ(ReadToEnd(intact, 4096).bytes, content);
+        kivfsCloseFile(intact);
+        kivfsCloseDir(dir_);
+        dir_ = nullptr;
+    }
+}
+
+// Offsets are 32-bit ints: an entry of 2 GiB or more (zziplib hands its size
+// over as a negative int) could be neither sought nor told apart from its end.
+TEST_F(RobustZip, EntryTooLargeForTheOffsetsIsNotOpened) {
+    ZipImage image = ZipBuilder().AddFile("big", "small really", ZipMethod::Deflated).Build();
+    image.SetEntrySizes(0, static_cast<uint32_t>(image.entries[0].dataSize), 0x80000000u);
+    EXPECT_EQ(Open(image, "big"), nullptr);
+}
+
 }  // namespace
