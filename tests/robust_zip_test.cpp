@@ -1,7 +1,10 @@
 // Faults the archive fuzzer found, each with the smallest archive that
-// showed it, built by the test, through the exported calls.
+// showed it, built by the test, through the exported calls; and the checks
+// an archive's end record and central directory now pass before zziplib
+// reads them.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "kivfs.h"
@@ -99,6 +102,110 @@ TEST_F(RobustZip, EntryTooLargeForTheOffsetsIsNotOpened) {
     ZipImage image = ZipBuilder().AddFile("big", "small really", ZipMethod::Deflated).Build();
     image.SetEntrySizes(0, static_cast<uint32_t>(image.entries[0].dataSize), 0x80000000u);
     EXPECT_EQ(Open(image, "big"), nullptr);
+}
+
+// An archive whose end record and central directory do not hold together is
+// refused as zziplib refuses one: the container selection goes on to the
+// store, which refuses these bytes too, so nothing opens.
+struct Damage {
+    const char* what;
+    std::function<void(ZipImage&)> apply;
+};
+
+ZipImage TwoEntries() {
+    return ZipBuilder()
+        .AddFile("a.txt", "first entry")
+        .AddFile("b.bin", "second entry", ZipMethod::Stored)
+        .Build();
+}
+
+bool Opens(const TempDir& tmp, const ZipImage& image) {
+    image.WriteTo(tmp / "archive.zip");
+    DirHandle* dir = kivfsOpenDir((tmp / "archive.zip").c_str());
+    kivfsCloseDir(dir);
+    return dir != nullptr;
+}
+
+TEST_F(RobustZip, ArchivesThatDoNotHoldTogetherAreRefused) {
+    const Damage cases[] = {
+        // zziplib took an end record whose last field (the comment length)
+        // lies past the end of the file, and read it from beyond the bytes it
+        // had read.
+        {"end record cut short by 2", [](ZipImage& z) { z.Truncate(z.bytes.size() - 2); }},
+        {"end record cut short by 1", [](ZipImage& z) { z.Truncate(z.bytes.size() - 1); }},
+        // zziplib moved a directory that overlaps the end record to end right
+        // before it, and read whatever lay there.
+        {"directory overlapping the end record",
+         [](ZipImage& z) { z.SetCentralDirectoryOffset(z.centralDirectory + 1); }},
+        // zziplib let the last entry's comment run past the directory.
+        {"last entry's comment past the directory",
+         [](ZipImage& z) { z.PutU16(z.entries.back().centralHeader + 32, 500); }},
+        {"entry names past the directory",
+         [](ZipImage& z) { z.PutU16(z.entries.back().centralHeader + 28, 500); }},
+        {"more entries than the directory holds", [](ZipImage& z) { z.SetEntryCount(3); }},
+        {"no entries", [](ZipImage& z) { z.SetEntryCount(0); }},
+        {"directory past the file", [](ZipImage& z) { z.SetCentralDirectorySize(0x7ffffff0); }},
+        {"central header signature", [](ZipImage& z) { z.PutU32(z.entries[1].centralHeader, 0); }},
+        // No comment is longer than 65535 bytes, so no end record lies
+        // further from the end; zziplib looked a little further.
+        {"end record further from the end than any comment allows",
+         [](ZipImage& z) { z.bytes += std::string(65536, 'J'); }},
+        // A zip64 end record is the last record: zziplib would take it.
+        {"zip64 end record last",
+         [](ZipImage& z) { z.bytes += "PK\x06\x06" + std::string(52, '\0'); }},
+    };
+    for (const Damage& damage : cases) {
+        ZipImage image = TwoEntries();
+        damage.apply(image);
+        EXPECT_FALSE(Opens(tmp_, image)) << damage.what;
+    }
+}
+
+// What a sound archive may carry around its records still opens and reads.
+TEST_F(RobustZip, SoundArchivesStillOpen) {
+    const std::string inner = ZipBuilder().AddFile("in.txt", "inner").Build().bytes;
+    const Damage cases[] = {
+        {"a comment",
+         [](ZipImage& z) {
+             z.PutU16(z.endRecord + 20, 7);
+             z.bytes += "comment";
+         }},
+        {"the longest comment",
+         [](ZipImage& z) {
+             z.PutU16(z.endRecord + 20, 0xffff);
+             z.bytes += std::string(0xffff, 'c');
+         }},
+        {"bytes after the end record", [](ZipImage& z) { z.bytes += std::string(300, 'J'); }},
+        {"a prefix, offsets adjusted",
+         [](ZipImage& z) {
+             const uint32_t shift = 1000;
+             for (size_t i = 0; i < z.entries.size(); ++i) {
+                 z.SetEntryLocalOffset(i, static_cast<uint32_t>(z.entries[i].localHeader + shift));
+             }
+             z.SetCentralDirectoryOffset(static_cast<uint32_t>(z.centralDirectory + shift));
+             z.bytes.insert(0, std::string(shift, 'S'));
+         }},
+    };
+    for (const Damage& variant : cases) {
+        ZipImage image = TwoEntries();
+        variant.apply(image);
+        FileHandle* file = Open(image, "b.bin");
+        ASSERT_NE(file, nullptr) << variant.what;
+        EXPECT_EQ(ReadToEnd(file, 4096).bytes, "second entry") << variant.what;
+        kivfsCloseFile(file);
+        kivfsCloseDir(dir_);
+        dir_ = nullptr;
+    }
+    // A stored archive as the last entry puts its end record close to the
+    // outer one: the outer record, the last, is the one taken.
+    ZipImage nested = ZipBuilder()
+                          .AddFile("a.txt", "outer")
+                          .AddFile("inner.zip", inner, ZipMethod::Stored)
+                          .Build();
+    FileHandle* file = Open(nested, "inner.zip");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(ReadToEnd(file, 4096).bytes, inner);
+    kivfsCloseFile(file);
 }
 
 }  // namespace

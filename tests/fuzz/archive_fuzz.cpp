@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FuzzInput.h"
@@ -55,7 +56,7 @@ Reading ReadToEnd(FileHandle* file, size_t limit) {
 
 class ArchiveRun {
   public:
-    explicit ArchiveRun(DirHandle* dir) : dir_(dir) {}
+    ArchiveRun(DirHandle* dir, std::string bytes) : dir_(dir), bytes_(std::move(bytes)) {}
 
     // Collects every file name below `directory` (its text, with its "/").
     void List(const std::string& directory, int depth);
@@ -66,6 +67,7 @@ class ArchiveRun {
     void ReadOne(const std::string& name);
 
     DirHandle* dir_;
+    const std::string bytes_;  // the archive file's bytes
     std::vector<std::string> files_;
     size_t budget_ = kMaxRunBytes;
 };
@@ -99,6 +101,10 @@ void ArchiveRun::List(const std::string& directory, int depth) {
 
 void ArchiveRun::ReadAll() {
     for (const std::string& name : files_) {
+        // A file's full name is an entry's name as stored: bytes of the
+        // archive, never bytes from anywhere else.
+        Expect(bytes_.find(name) != std::string::npos,
+               "listed name '" + name + "' is not in the archive");
         // A name with "\" is taken as "/" by the calls, which an archive's
         // name index does not do; only other names must be found as listed.
         bool exists = false;
@@ -146,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     DirHandle* dir = kivfsOpenDir(path.c_str());
     if (dir) {
-        kivfs_fuzz::ArchiveRun run(dir);
+        kivfs_fuzz::ArchiveRun run(dir, std::string(reinterpret_cast<const char*>(data), size));
         run.List("", 0);
         run.ReadAll();
         kivfsCloseDir(dir);
