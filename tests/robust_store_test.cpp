@@ -59,4 +59,55 @@ TEST(RobustStore, WriteBeforeBeginSurvivesAnAbandonedTransaction) {
     EXPECT_EQ(StoredContent(db, "g"), "<none>");
 }
 
+std::string ReadAll(DirHandle* dir, const char* name) {
+    FileHandle* file = kivfsCreateFileIndir(dir, name, 0);
+    char buffer[64];
+    const int count = kivfsRead(file, buffer, sizeof buffer);
+    kivfsCloseFile(file);
+    return std::string(buffer, count > 0 ? count : 0);
+}
+
+// SQLite gives a new row the rowid after the largest one, so the row of a
+// deleted file that had the largest rowid is taken over by the next file
+// stored. A file still open on the deleted one went on by rowid and wrote
+// into, or resized, that other file. It now acts as on any deleted file: its
+// next write or resize fails, and later ones store a file under its own name.
+TEST(RobustStore, FileOpenOnADeletedFileNeverWritesIntoAnother) {
+    for (const bool resize : {false, true}) {
+        for (const bool explicitTransaction : {false, true}) {
+            SCOPED_TRACE(std::string(resize ? "resize" : "write") +
+                         (explicitTransaction ? " in a transaction" : ""));
+            TempDir tmp;
+            DirHandle* dir = kivfsOpenDir((tmp / "store.db").c_str());
+            ASSERT_NE(dir, nullptr);
+            if (explicitTransaction) {
+                ASSERT_TRUE(kivfsBeginTrans(dir));
+            }
+            Store(dir, "a", "aaaaaaaa");
+            Store(dir, "b", "bbbbbbbb");
+            FileHandle* stale = kivfsCreateFileIndir(dir, "b", 3);
+            char two[2];
+            ASSERT_EQ(kivfsRead(stale, two, 2), 2);  // bound to b's row
+            ASSERT_TRUE(kivfsDeleteFile(dir, "b"));
+            Store(dir, "c", "cccccccc");  // takes over b's rowid
+            kivfsSeek(stale, 0, 0);
+            if (resize) {
+                EXPECT_FALSE(kivfsResize(stale, 3));
+                EXPECT_TRUE(kivfsResize(stale, 3));
+            } else {
+                EXPECT_EQ(kivfsWrite(stale, "XX", 2), 0);
+                EXPECT_EQ(kivfsWrite(stale, "new", 3), 3);
+            }
+            kivfsCloseFile(stale);
+            EXPECT_EQ(ReadAll(dir, "c"), "cccccccc");
+            EXPECT_EQ(ReadAll(dir, "b"), resize ? std::string(3, '\0') : "new");
+            EXPECT_EQ(ReadAll(dir, "a"), "aaaaaaaa");
+            if (explicitTransaction) {
+                EXPECT_TRUE(kivfsCommitTrans(dir));
+            }
+            kivfsCloseDir(dir);
+        }
+    }
+}
+
 }  // namespace

@@ -38,11 +38,22 @@ bool StorageFile::FindRow() {
     return true;
 }
 
+// Rowids are reused: a file's row deleted, the next row stored may get its
+// rowid, and a file that went on by rowid would read and write that other
+// file. So a rowid learned earlier is used again only while it is still the
+// row stored under this file's name (a rename moves the row away from the
+// name just as a deletion does); otherwise the file acts as on a deleted row.
+bool StorageFile::HoldsItsRow() {
+    return rowId_ != 0 && owner_.FindRowId(keys_) == rowId_;
+}
+
 // A NULL Content (the copy of an empty file) opens no handle and reads as
 // empty. Another handle may have shortened the row meanwhile; the position
-// then falls back to the new end, so that it never lies past the data.
-bool StorageFile::OpenBlob() {
+// then falls back to the new end, so that it never lies past the data. A
+// rowid just found by name needs no second look.
+bool StorageFile::OpenBlob(bool rowJustFound) {
     CloseBlob();
+    if (!rowJustFound && !HoldsItsRow()) return false;
     if (!blob_.Open(owner_.Db(), kStorageTable, "Content", rowId_)) return false;
     size_ = static_cast<uint32_t>(blob_.Bytes());
     position_ = std::min(position_, size_);
@@ -52,8 +63,9 @@ bool StorageFile::OpenBlob() {
 // Opening the handle also refreshes the size; its failure (a NULL Content)
 // leaves the file reading as empty.
 bool StorageFile::EnsureRow() {
-    if (rowId_ == 0 && !FindRow()) return false;
-    if (!blob_.IsOpen()) OpenBlob();
+    const bool found = rowId_ == 0;
+    if (found && !FindRow()) return false;
+    if (!blob_.IsOpen()) OpenBlob(found);
     return true;
 }
 
@@ -91,12 +103,16 @@ int StorageFile::Write(const void* buffer, int length) {
     if (end <= size_) {
         const bool written =
             WithBlob([&] { return blob_.Write(buffer, length, static_cast<int>(position_)); });
-        if (!written) return 0;
+        if (!written) {
+            KeepsItsRow();
+            return 0;
+        }
         position_ += count;
         return length;
     }
     if (end > MaxContent(owner_.Db())) return 0;
     TransactionScope scope(owner_);
+    if (!KeepsItsRow()) return 0;
     bool stored = false;
     if (position_ > 0) {
         stored = RewriteContent(position_, buffer, count, static_cast<uint32_t>(end));
@@ -161,10 +177,28 @@ bool StorageFile::Resize(unsigned int newSize) {
     EnsureRow();
     if (newSize > MaxContent(owner_.Db())) return false;
     TransactionScope scope(owner_);
+    if (!KeepsItsRow()) return false;
     const bool stored =
         rowId_ == 0 ? InsertRow(nullptr, newSize) : RewriteContent(newSize, nullptr, 0, newSize);
     if (stored) SetSize(newSize);
     return stored;
+}
+
+// Before a row is written by rowid: a file without a row (it will insert
+// one) or one whose row is still its own goes on; one whose row went away
+// under it becomes unbound again and fails this once, as on a deleted row.
+bool StorageFile::KeepsItsRow() {
+    if (rowId_ == 0 || HoldsItsRow()) return true;
+    ForgetRow();
+    return false;
+}
+
+// Back to the state of a file just opened on a name that has no row.
+void StorageFile::ForgetRow() {
+    blob_.Close();
+    rowId_ = 0;
+    size_ = 0;
+    position_ = 0;
 }
 
 // Inserts the row with `bytes` as Content, or `length` zero bytes when
@@ -194,7 +228,7 @@ bool StorageFile::ReplaceContent(const void* bytes, uint32_t length) {
         return false;
     }
     if (sqlite3_changes(owner_.Db()) == 1) return true;
-    rowId_ = 0;
+    ForgetRow();
     return false;
 }
 
