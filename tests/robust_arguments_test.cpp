@@ -16,6 +16,7 @@
 #include "support/ChildProcess.h"
 #include "support/ScopedMount.h"
 #include "support/TempDir.h"
+#include "support/ZipBuilder.h"
 
 using kivfs_test::PathExists;
 using kivfs_test::ScopedMount;
@@ -96,6 +97,8 @@ void CallContainerWith(DirHandle* dir, const Hostile& hostile) {
         char* name = nullptr;
         EXPECT_TRUE(kivfsGetName(listing, &name));
         kivfsFreeName(name);
+        EXPECT_FALSE(kivfsGetName(listing, nullptr));
+        EXPECT_FALSE(kivfsGetFullName(listing, nullptr));
     }
     kivfsCloseEnum(listing);
 }
@@ -160,6 +163,24 @@ TEST_F(HostileArguments, StoreContainer) {
     ASSERT_NE(file, nullptr);
     ASSERT_EQ(kivfsWrite(file, "abcd", 4), 4);
     CallFileWithHostileNumbers(file);
+    kivfsCloseFile(file);
+    kivfsCloseDir(dir);
+}
+
+TEST_F(HostileArguments, ZipContainer) {
+    kivfs_test::ZipBuilder()
+        .AddFile("f.bin", "abcd")
+        .AddFile("docs/a.txt", "text")
+        .AddDirectory("docs")
+        .WriteTo(tmp_ / "pack.zip");
+    DirHandle* dir = kivfsOpenDir((tmp_ / "pack.zip").c_str());
+    ASSERT_NE(dir, nullptr);
+    for (const Hostile& hostile : HostileTexts()) CallContainerWith(dir, hostile);
+    EXPECT_FALSE(kivfsBeginTrans(dir));
+    FileHandle* file = kivfsCreateFileIndir(dir, "F.BIN", 4);
+    ASSERT_NE(file, nullptr);
+    CallFileWithHostileNumbers(file);
+    EXPECT_FALSE(kivfsResize(file, UINT_MAX));
     kivfsCloseFile(file);
     kivfsCloseDir(dir);
 }
@@ -242,6 +263,35 @@ TEST_F(HostileArguments, FullPathOpens) {
             }
             kivfsCloseEnum(listing);
         }
+    }
+}
+
+// The host bridge's callbacks take the same hostile numbers as the file
+// calls, on a real file and on a stored one.
+TEST_F(HostileArguments, StubCallbacks) {
+    kivfs_test::WriteBytes(tmp_ / "s.bin", "abcd");
+    ScopedMount app("app:", tmp_.path());
+    ScopedMount store("db:", tmp_ / "store.db");
+    for (const char* path : {"s.bin", "db:s.bin"}) {
+        SCOPED_TRACE(path);
+        StubOps* ops = kivFSCreateStub(path, 3);
+        ASSERT_NE(ops, nullptr);
+        char buffer[8] = {};
+        EXPECT_EQ(ops->writeFn(ops->file, "abcd", 4), 4);
+        EXPECT_EQ(ops->readFn(ops->file, nullptr, 8), 0);
+        EXPECT_EQ(ops->writeFn(ops->file, nullptr, 8), 0);
+        for (int length : {0, -1, INT_MIN}) {
+            EXPECT_EQ(ops->readFn(ops->file, buffer, length), 0);
+            EXPECT_EQ(ops->writeFn(ops->file, buffer, length), 0);
+        }
+        for (int origin : {-1, 3, INT_MAX}) {
+            EXPECT_LE(ops->seekFn(ops->file, INT_MIN, origin), 4);
+        }
+        ops->tellFn(ops->file);
+        ops->errorFn(ops->file);
+        EXPECT_EQ(ops->readFn(nullptr, buffer, 8), 0);
+        EXPECT_EQ(ops->seekFn(nullptr, 0, 0), -1);
+        kivFSDeleteStub(ops);
     }
 }
 
