@@ -1,5 +1,6 @@
 #include "FuzzInput.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +21,11 @@ const std::string& SandboxPath() {
         return std::make_unique<kivfs_test::TempDir>();
     }();
     return sandbox->path();
+}
+
+std::string Normalized(std::string text) {
+    std::replace(text.begin(), text.end(), '\\', '/');
+    return text;
 }
 
 bool Tracing() {

@@ -63,6 +63,9 @@ class FuzzInput {
 // there is one, so that SQLite's syncs cost nothing) and removed at exit.
 const std::string& SandboxPath();
 
+// `text` with every "\" read as "/", as the exported calls read paths.
+std::string Normalized(std::string text);
+
 // True when KIVFS_FUZZ_TRACE is set: the targets then print each step as
 // they run it, to follow a failing input by hand.
 bool Tracing();

@@ -6,6 +6,7 @@
 // does, and are used the same way. Besides surviving, an entry that reads to
 // its end without an error must read the same bytes again after a seek back,
 // and end where a seek to its end says it does; a listed file must exist.
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -82,8 +83,9 @@ void ArchiveRun::List(const std::string& directory, int depth) {
             char* fullName = nullptr;
             Expect(kivfsGetName(listing, &name) && kivfsGetFullName(listing, &fullName),
                    "listed names");
+            // The calls read a "\" in the directory's text as "/".
             const std::string full = fullName;
-            Expect(full == directory + name, "full name is the directory and the name");
+            Expect(full == Normalized(directory) + name, "full name is the directory and the name");
             if (pass == 0) (kivfsIsDirectory(listing) ? subdirectories : files_).push_back(full);
             kivfsFreeName(name);
             kivfsFreeName(fullName);

@@ -96,11 +96,6 @@ const char* Pointer(const Text& text) {
     return text ? text->c_str() : nullptr;
 }
 
-std::string Normalized(std::string text) {
-    std::replace(text.begin(), text.end(), '\\', '/');
-    return text;
-}
-
 void Expect(bool ok, const char* what) {
     if (!ok) Fail(what);
 }
