@@ -107,7 +107,13 @@ int StorageFile::Write(const void* buffer, int length) {
     return length;
 }
 
+// Inside an explicit transaction the handle is left to the store for the
+// next file to reuse; CommitTrans closes it before it commits.
 StorageFile::~StorageFile() {
+    if (owner_.InTrans()) {
+        blob_.Park();
+        return;
+    }
     CloseBlob();
 }
 
