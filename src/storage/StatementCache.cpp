@@ -46,10 +46,11 @@ StatementCache::Entry* StatementCache::Take(const char* sql) {
 
 // Resetting ends the statement's read of the database at once, so a kept
 // statement never holds a transaction open; clearing the bindings drops any
-// pointer to a buffer that is about to go away.
+// pointer to a buffer that is about to go away. A statement without
+// parameters (BEGIN, COMMIT) has nothing to clear.
 void StatementCache::Give(Entry* entry) {
     sqlite3_reset(entry->statement);
-    sqlite3_clear_bindings(entry->statement);
+    if (entry->hasParameters) sqlite3_clear_bindings(entry->statement);
     entry->inUse = false;
     entry->lastUse = ++clock_;
 }
@@ -78,6 +79,7 @@ bool StatementCache::Prepare(Entry& entry) {
         return false;
     }
     entry.statement = statement;
+    entry.hasParameters = sqlite3_bind_parameter_count(statement) > 0;
     return true;
 }
 

@@ -29,6 +29,7 @@ class StatementCache {
     struct Entry {
         std::string sql;                    // the exact text; fixed while kept
         sqlite3_stmt* statement = nullptr;  // null until prepared
+        bool hasParameters = false;         // the text has "?" parameters to clear
         bool pinned = false;                // held by the owner; never evicted
         bool inUse = false;                 // taken and not given back yet
         uint64_t lastUse = 0;               // when last given back (eviction order)
@@ -49,7 +50,8 @@ class StatementCache {
     // An entry not in use with exactly the text `sql` (null: none), or one
     // newly prepared for it. Null when the text does not prepare.
     Entry* Take(const char* sql);
-    // Resets the statement and drops its bindings; the entry stays kept.
+    // Resets the statement and drops its bindings, if it can have any; the
+    // entry stays kept.
     void Give(Entry* entry);
     // Finalizes every statement and forgets the unpinned entries; pinned
     // entries remain, unprepared.
