@@ -249,32 +249,26 @@ void DirectWrite(const std::string& at) {
     store.Exec("COMMIT TRANSACTION;");
 }
 
-bool DirectRead(const std::string& at, bool oneTransaction) {
+// How SQLite alone reads: each file in its own transaction, or all in one,
+// with a handle per file or one handle moved from file to file.
+enum class DirectMode { kPerOperation, kOneTransaction, kReusedHandle };
+
+bool DirectRead(const std::string& at, DirectMode mode) {
     const Sample& sample = TheSample();
     std::vector<char> buffer(kMaxSize);
     bool whole = true;
     DirectStore store(at);
+    const bool oneTransaction = mode != DirectMode::kPerOperation;
     if (oneTransaction) store.Exec("BEGIN TRANSACTION;");
     for (int i : sample.readOrder) {
         const SampleFile& file = sample.files[i];
-        whole &= store.Read(file, buffer.data()) == file.size;
-    }
-    if (oneTransaction) store.Exec("COMMIT TRANSACTION;");
-    return whole;
-}
-
-bool DirectReadReusingHandle(const std::string& at) {
-    const Sample& sample = TheSample();
-    std::vector<char> buffer(kMaxSize);
-    bool whole = true;
-    DirectStore store(at);
-    store.Exec("BEGIN TRANSACTION;");
-    for (int i : sample.readOrder) {
-        const SampleFile& file = sample.files[i];
-        whole &= store.ReadReusingHandle(file, buffer.data()) == file.size;
+        const int length = mode == DirectMode::kReusedHandle
+                               ? store.ReadReusingHandle(file, buffer.data())
+                               : store.Read(file, buffer.data());
+        whole &= length == file.size;
     }
     store.CloseKeptHandle();
-    store.Exec("COMMIT TRANSACTION;");
+    if (oneTransaction) store.Exec("COMMIT TRANSACTION;");
     return whole;
 }
 
@@ -342,13 +336,13 @@ void Read_PosixTree(benchmark::State& state) {
     RunRead(state, [] { return TreeRead(Targets().tree); });
 }
 void Read_SqliteAlone_OneTransaction(benchmark::State& state) {
-    RunRead(state, [] { return DirectRead(Targets().store, true); });
+    RunRead(state, [] { return DirectRead(Targets().store, DirectMode::kOneTransaction); });
 }
 void Read_SqliteAlone_PerOperation(benchmark::State& state) {
-    RunRead(state, [] { return DirectRead(Targets().store, false); });
+    RunRead(state, [] { return DirectRead(Targets().store, DirectMode::kPerOperation); });
 }
 void Read_SqliteAlone_ReusedHandle(benchmark::State& state) {
-    RunRead(state, [] { return DirectReadReusingHandle(Targets().store); });
+    RunRead(state, [] { return DirectRead(Targets().store, DirectMode::kReusedHandle); });
 }
 
 BENCHMARK(Write_Store)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
