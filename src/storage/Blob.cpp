@@ -3,9 +3,18 @@
 namespace kivfs {
 
 // Read-write (flags 1): the same handle serves reads and in-place writes.
+// A spare that cannot move (no such row, a NULL Content) is closed, and a
+// new handle tried, which fails the same way.
 bool Blob::Open(sqlite3* db, const char* table, const char* column, sqlite3_int64 row) {
     Close();
-    sqlite3_blob* handle = nullptr;
+    sqlite3_blob* handle = registry_.TakeSpare();
+    if (handle && sqlite3_blob_reopen(handle, row) == SQLITE_OK) {
+        handle_ = handle;
+        registry_.Add(this);
+        return true;
+    }
+    sqlite3_blob_close(handle);
+    handle = nullptr;
     if (sqlite3_blob_open(db, "main", table, column, row, 1, &handle) != SQLITE_OK) {
         sqlite3_blob_close(handle);  // SQLite may hand back a handle on failure; null is fine
         return false;
@@ -22,6 +31,15 @@ void Blob::Close() {
     handle_ = nullptr;
     written_ = false;
     registry_.Remove(this);
+}
+
+// Writes made through the handle stay part of the open transaction.
+void Blob::Park() {
+    if (!handle_) return;
+    registry_.Remove(this);
+    registry_.KeepSpare(handle_);
+    handle_ = nullptr;
+    written_ = false;
 }
 
 // The stored length, as the open handle sees it.

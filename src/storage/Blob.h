@@ -21,8 +21,14 @@ class Blob {
     // Closes any handle held, then opens `column` of row `row` of `table`
     // read-write. False when the row is missing or the value is not a blob
     // (a NULL Content among others).
+    // A spare handle of the registry is moved onto the row instead, when it
+    // can be; every blob of a store is on the same column.
     bool Open(sqlite3* db, const char* table, const char* column, sqlite3_int64 row);
     void Close();
+    // Done for good: leaves the handle to the registry as its spare instead
+    // of closing it. Only inside an explicit transaction, whose COMMIT
+    // closes the spare first.
+    void Park();
     bool IsOpen() const { return handle_ != nullptr; }
     // True when the open handle has written since it was opened.
     bool HasWritten() const { return written_; }

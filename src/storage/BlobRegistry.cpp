@@ -20,9 +20,23 @@ void BlobRegistry::Remove(Blob* blob) {
     open_.pop_back();
 }
 
+// One spare is enough: files are mostly closed before the next is read.
+void BlobRegistry::KeepSpare(sqlite3_blob* handle) {
+    sqlite3_blob_close(spare_);
+    spare_ = handle;
+}
+
+// The caller closes or keeps what it takes.
+sqlite3_blob* BlobRegistry::TakeSpare() {
+    sqlite3_blob* handle = spare_;
+    spare_ = nullptr;
+    return handle;
+}
+
 // Blob::Close removes the blob from open_, so the list shrinks as it goes.
 void BlobRegistry::CloseAll() {
     while (!open_.empty()) open_.back()->Close();
+    sqlite3_blob_close(TakeSpare());
 }
 
 }  // namespace kivfs

@@ -6,7 +6,15 @@
 // store can close them all right before each COMMIT it runs (see
 // TransactionScope and StorageFs::CommitTrans). Their files reopen them
 // lazily on next use.
+//
+// Inside an explicit transaction a file that closes leaves its handle here as
+// the spare, and the next blob to open moves it onto its own row
+// (sqlite3_blob_reopen), which costs far less than opening a new handle. The
+// transaction holds its locks until its COMMIT anyway, and CloseAll closes
+// the spare with the others, so no caller can tell.
 #pragma once
+
+#include <sqlite3.h>
 
 #include <vector>
 
@@ -22,12 +30,19 @@ class BlobRegistry {
 
     void Add(Blob* blob);
     void Remove(Blob* blob);
-    // Closes every registered handle, committing nothing by itself: inside a
-    // transaction the writes made through them stay part of it.
+    // Keeps `handle`, which its blob is done with, as the spare; a spare kept
+    // already is closed.
+    void KeepSpare(sqlite3_blob* handle);
+    // The spare, handed over to the caller, or null.
+    sqlite3_blob* TakeSpare();
+    // Closes every registered handle and the spare, committing nothing by
+    // itself: inside a transaction the writes made through them stay part of
+    // it.
     void CloseAll();
 
   private:
-    std::vector<Blob*> open_;  // exactly the blobs of this store that are open
+    std::vector<Blob*> open_;        // exactly the blobs of this store that are open
+    sqlite3_blob* spare_ = nullptr;  // open read-write on Content, owned; or null
 };
 
 }  // namespace kivfs

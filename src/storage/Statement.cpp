@@ -1,19 +1,18 @@
 #include "storage/Statement.h"
 
-#include <utility>
-
 namespace kivfs {
 
 // Looks the text up in the cache, preparing it on a miss.
-Statement::Statement(StatementCache& cache, const char* sql) : cache_(cache) {
-    if (!sql) return;
-    sql_ = sql;
-    statement_ = cache_.Take(sql_);
-}
+Statement::Statement(StatementCache& cache, const char* sql)
+    : cache_(cache), entry_(cache.Take(sql)), statement_(entry_ ? entry_->statement : nullptr) {}
+
+// No text and no search: the pinned entry is at hand.
+Statement::Statement(StatementCache& cache, StatementCache::Entry* pinned)
+    : cache_(cache), entry_(cache.Take(pinned)), statement_(entry_ ? entry_->statement : nullptr) {}
 
 // Hands the statement back, reset and unbound.
 Statement::~Statement() {
-    if (statement_) cache_.Give(std::move(sql_), statement_);
+    if (entry_) cache_.Give(entry_);
 }
 
 // A statement that did not prepare reports misuse rather than crash.

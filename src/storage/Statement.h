@@ -3,7 +3,8 @@
 //
 // The statement comes from the connection's StatementCache and returns to it
 // reset and unbound, on every path out of the operation that used it, so an
-// operation never leaves a statement running or bound to its buffers.
+// operation never leaves a statement running or bound to its buffers. Taking
+// a kept statement and giving it back allocates nothing.
 #pragma once
 
 #include <sqlite3.h>
@@ -18,6 +19,8 @@ class Statement {
   public:
     // Takes a statement for `sql` (null text: none); Prepared() tells.
     Statement(StatementCache& cache, const char* sql);
+    // Takes the statement of a pinned text; Prepared() tells.
+    Statement(StatementCache& cache, StatementCache::Entry* pinned);
     ~Statement();
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -41,8 +44,8 @@ class Statement {
 
   private:
     StatementCache& cache_;
-    std::string sql_;                    // the key under which it returns
-    sqlite3_stmt* statement_ = nullptr;  // null when it did not prepare
+    StatementCache::Entry* entry_;  // where it returns; null when it did not prepare
+    sqlite3_stmt* statement_;       // entry_'s statement, or null
 };
 
 }  // namespace kivfs

@@ -127,7 +127,13 @@ int StorageFile::Write(const void* buffer, int length) {
     return length;
 }
 
+// Inside an explicit transaction the handle is left to the store for the
+// next file to reuse; CommitTrans closes it before it commits.
 StorageFile::~StorageFile() {
+    if (owner_.InTrans()) {
+        blob_.Park();
+        return;
+    }
     CloseBlob();
 }
 
@@ -205,8 +211,7 @@ void StorageFile::ForgetRow() {
 // `bytes` is null. A row already stored under the same keys makes the primary
 // key refuse it.
 bool StorageFile::InsertRow(const void* bytes, uint32_t length) {
-    SqlText sql("INSERT INTO %s (FileName, Path, Content) VALUES (?, ?, ?);", kStorageTable);
-    Statement insert(owner_.Statements(), sql.c_str());
+    Statement insert(owner_.Statements(), owner_.Fixed().insertRow);
     const int n = static_cast<int>(length);
     const bool bound = insert.BindText(1, keys_.fileName) && insert.BindText(2, keys_.path) &&
                        (bytes ? insert.BindBlob(3, bytes, n) : insert.BindZeroBlob(3, n));

@@ -20,8 +20,25 @@ std::string LikePattern(const std::string& directory) {
 
 }  // namespace
 
+namespace {
+
+// Pins the text `format` gives with the table name.
+StatementCache::Entry* PinTableText(StatementCache& cache, const char* format) {
+    SqlText sql(format, kStorageTable);
+    return cache.Pin(sql.c_str());
+}
+
+}  // namespace
+
 // Starts in implicit mode: each operation its own transaction.
-StorageFs::StorageFs(sqlite3* db) : db_(db), statements_(db) {}
+StorageFs::StorageFs(sqlite3* db)
+    : db_(db),
+      statements_(db),
+      fixed_{
+          statements_.Pin("BEGIN TRANSACTION;"), statements_.Pin("COMMIT TRANSACTION;"),
+          PinTableText(statements_, "SELECT rowid from %s where FileName=? and Path=?;"),
+          PinTableText(statements_, "INSERT INTO %s (FileName, Path, Content) VALUES (?, ?, ?);")} {
+}
 
 // Files and listings are gone by now, so no blob handle should be open; any
 // still open is closed so that the connection can close. A transaction the
@@ -31,7 +48,7 @@ StorageFs::StorageFs(sqlite3* db) : db_(db), statements_(db) {}
 // connection rolls it back.
 StorageFs::~StorageFs() {
     blobs_.CloseAll();
-    if (!inTrans_ && !sqlite3_get_autocommit(db_)) Exec("COMMIT TRANSACTION;");
+    if (!inTrans_ && !sqlite3_get_autocommit(db_)) Exec(fixed_.commit);
     statements_.Clear();
     sqlite3_close(db_);
 }
@@ -39,6 +56,12 @@ StorageFs::~StorageFs() {
 // Runs one statement with no result rows, through the statement cache.
 bool StorageFs::Exec(const char* sql) {
     Statement statement(statements_, sql);
+    return statement.Prepared() && statement.Run();
+}
+
+// The same for a pinned statement.
+bool StorageFs::Exec(StatementCache::Entry* pinned) {
+    Statement statement(statements_, pinned);
     return statement.Prepared() && statement.Run();
 }
 
@@ -75,8 +98,7 @@ bool StorageFs::IsFileExist(const std::string& name, bool* exists) {
 // serves every lookup: the same query, the same rows, without preparing a new
 // text for each name (the dominant cost of opening a small file).
 int64_t StorageFs::FindRowId(const StoredName& keys) {
-    SqlText sql("SELECT rowid from %s where FileName=? and Path=?;", kStorageTable);
-    Statement query(statements_, sql.c_str());
+    Statement query(statements_, fixed_.findRow);
     if (!query.Prepared() || !query.BindText(1, keys.fileName) || !query.BindText(2, keys.path))
         return -1;
     return query.Step() == SQLITE_ROW ? query.ColumnInt64(0) : 0;
@@ -152,8 +174,7 @@ bool StorageFs::CopyFile(const std::string& source, const std::string& target, b
         Statement update(statements_, sql.c_str());
         return update.BindBlob(1, bytes, length) && update.Run();
     }
-    SqlText sql("INSERT INTO %s (FileName, Path, Content) VALUES (?, ?, ?);", kStorageTable);
-    Statement insert(statements_, sql.c_str());
+    Statement insert(statements_, fixed_.insertRow);
     return insert.BindText(1, to.fileName) && insert.BindText(2, to.path) &&
            insert.BindBlob(3, bytes, length) && insert.Run();
 }
@@ -184,7 +205,7 @@ bool StorageFs::BeginTrans() {
     } else {
         TransactionScope commitPending(*this);
     }
-    inTrans_ = Exec("BEGIN TRANSACTION;");
+    inTrans_ = Exec(fixed_.begin);
     return inTrans_;
 }
 
@@ -193,7 +214,7 @@ bool StorageFs::BeginTrans() {
 // TransactionScope) and reopen lazily. Back in implicit mode in any case.
 bool StorageFs::CommitTrans() {
     blobs_.CloseAll();
-    const bool committed = Exec("COMMIT TRANSACTION;");
+    const bool committed = Exec(fixed_.commit);
     inTrans_ = false;
     return committed;
 }

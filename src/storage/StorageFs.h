@@ -47,13 +47,25 @@ class StorageFs : public FsBackend {
     bool BeginTrans() override;
     bool CommitTrans() override;
 
+    // The statements whose text never changes, pinned in the statement
+    // cache: formatted once per store, prepared on first use.
+    struct FixedStatements {
+        StatementCache::Entry* begin;      // "BEGIN TRANSACTION;"
+        StatementCache::Entry* commit;     // "COMMIT TRANSACTION;"
+        StatementCache::Entry* findRow;    // the rowid of a file, its two keys bound
+        StatementCache::Entry* insertRow;  // a new file, its keys and Content bound
+    };
+
     // For the store's own files, listings and transaction scopes.
     sqlite3* Db() const { return db_; }
     bool InTrans() const { return inTrans_; }
     StatementCache& Statements() { return statements_; }
+    const FixedStatements& Fixed() const { return fixed_; }
     BlobRegistry& Blobs() { return blobs_; }
-    // Runs one statement text to completion; true when it succeeded.
+    // Runs one statement text, or a pinned statement, to completion; true
+    // when it succeeded.
     bool Exec(const char* sql);
+    bool Exec(StatementCache::Entry* pinned);
     // The rowid of the file stored under `keys`: 0 when there is none, -1 when
     // the lookup cannot be prepared. Runs in the caller's transaction scope.
     int64_t FindRowId(const StoredName& keys);
@@ -66,8 +78,9 @@ class StorageFs : public FsBackend {
     // True from a successful BeginTrans until the next CommitTrans or
     // BeginTrans; while true, transaction scopes do nothing.
     bool inTrans_ = false;
-    StatementCache statements_;  // emptied before db_ closes
-    BlobRegistry blobs_;         // the open blob handles of this store's files
+    StatementCache statements_;    // emptied before db_ closes
+    const FixedStatements fixed_;  // pinned in statements_
+    BlobRegistry blobs_;           // the open blob handles of this store's files
 };
 
 }  // namespace kivfs

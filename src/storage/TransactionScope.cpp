@@ -6,7 +6,7 @@ namespace kivfs {
 
 // Whether the scope acts is fixed at its start, from the store's flag.
 TransactionScope::TransactionScope(StorageFs& store) : store_(store), acts_(!store.InTrans()) {
-    if (acts_) store_.Exec("BEGIN TRANSACTION;");
+    if (acts_) store_.Exec(store_.Fixed().begin);
 }
 
 // The commit is what makes the operation's changes durable, and SQLite
@@ -18,7 +18,7 @@ TransactionScope::TransactionScope(StorageFs& store) : store_(store), acts_(!sto
 TransactionScope::~TransactionScope() {
     if (!acts_) return;
     store_.Blobs().CloseAll();
-    store_.Exec("COMMIT TRANSACTION;");
+    store_.Exec(store_.Fixed().commit);
 }
 
 }  // namespace kivfs
