@@ -18,6 +18,8 @@ constexpr std::uint32_t kZip64EndRecordSize = 56;
 constexpr std::uint32_t kCentralHeaderSize = 46;
 constexpr std::uint32_t kEndEntriesHere = 8, kEndDirectorySize = 12, kEndDirectoryOffset = 16;
 constexpr std::uint32_t kCentralNameLength = 28;
+// How much of the central directory is read at once.
+constexpr std::uint64_t kWindow = 64 * 1024;
 
 // zziplib takes a signature as a record once all but the record's last two
 // bytes fit in the file, and takes the first one it meets going back from
@@ -83,15 +85,24 @@ std::optional<std::uint32_t> ArchiveValidator::FindEndRecord() const {
 
 // Every header carries its signature, and its name, extra field and comment
 // end within the directory, so that zziplib, which walks the same headers,
-// never reads a name past them.
+// never reads a name past them. The directory is read in windows of up to
+// 64 KiB rather than header by header: one copy serves a thousand entries.
 bool ArchiveValidator::CentralDirectoryHolds(std::uint32_t offset, std::uint32_t size,
                                              std::uint16_t entries) const {
     const std::uint64_t end = std::uint64_t{offset} + size;
+    std::vector<unsigned char> window;
+    std::uint64_t windowStart = 0;
     std::uint64_t at = offset;
     for (std::uint16_t entry = 0; entry < entries; ++entry) {
-        unsigned char header[kCentralHeaderSize];
         if (at + kCentralHeaderSize > end) return false;
-        if (!archive_.CopyAt(static_cast<std::uint32_t>(at), header, sizeof header)) return false;
+        if (at < windowStart || at + kCentralHeaderSize > windowStart + window.size()) {
+            windowStart = at;
+            window.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, end - at)));
+            if (!archive_.CopyAt(static_cast<std::uint32_t>(at), window.data(), window.size())) {
+                return false;
+            }
+        }
+        const unsigned char* header = window.data() + (at - windowStart);
         if (!HasSignature(header, kCentralSignature)) return false;
         const std::uint64_t variable = std::uint64_t{U16(header + kCentralNameLength)} +
                                        U16(header + kCentralNameLength + 2) +
