@@ -29,6 +29,7 @@ constexpr std::uint64_t kWindow = 64 * 1024;
 constexpr std::uint32_t kSignatureTail = 2;
 constexpr std::uint32_t kEndSearch = kEndRecordSize + 0xFFFF;
 
+// Little-endian fields, as the format stores them.
 std::uint16_t U16(const unsigned char* at) {
     return static_cast<std::uint16_t>(at[0] | at[1] << 8);
 }
@@ -37,12 +38,15 @@ std::uint32_t U32(const unsigned char* at) {
     return U16(at) | static_cast<std::uint32_t>(U16(at + 2)) << 16;
 }
 
+// Whether the four bytes at `at` are the record signature.
 bool HasSignature(const unsigned char* at, const unsigned char (&signature)[4]) {
     return std::memcmp(at, signature, sizeof signature) == 0;
 }
 
 }  // namespace
 
+// The end record zziplib would take, then the directory it names; what the
+// archive needs ends with that record.
 std::optional<std::uint32_t> ArchiveValidator::Check() const {
     const std::optional<std::uint32_t> end = FindEndRecord();
     if (!end) return std::nullopt;

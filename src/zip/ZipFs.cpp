@@ -5,15 +5,6 @@
 
 namespace kivfs {
 
-ZipFs::~ZipFs() {
-    zzip_dir_close(archive_);
-}
-
-const ZipIndex& ZipFs::Index() {
-    if (!index_) index_ = std::make_unique<ZipIndex>(archive_);
-    return *index_;
-}
-
 namespace {
 
 // The compression method of an entry kept as it is.
@@ -32,6 +23,15 @@ bool SizesHoldTogether(ZZIP_FILE* entry) {
 }
 
 }  // namespace
+
+ZipFs::~ZipFs() {
+    zzip_dir_close(archive_);
+}
+
+const ZipIndex& ZipFs::Index() {
+    if (!index_) index_ = std::make_unique<ZipIndex>(archive_);
+    return *index_;
+}
 
 // Either way the entry opened is the same: the index resolves the name to the
 // exact stored name of the first entry a case-insensitive scan would stop at,
