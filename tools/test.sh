@@ -1,6 +1,8 @@
 #!/bin/sh
 # Sets up what is missing, then builds and runs the whole test suite twice:
-# a normal build and one under AddressSanitizer + UndefinedBehaviorSanitizer.
+# a normal build and one under AddressSanitizer + UndefinedBehaviorSanitizer;
+# then runs each fuzz target for a short while (KIVFS_FUZZ_SECONDS, 60 by
+# default; 0 skips the stage), so that a regression they would catch is.
 set -eu
 cd "$(dirname "$0")/.."
 ./tools/setup-deps.sh
@@ -14,3 +16,10 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKIVFS_SANITIZE=ON -DKIVFS_BU
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+fuzz_seconds=${KIVFS_FUZZ_SECONDS:-60}
+if [ "$fuzz_seconds" -gt 0 ]; then
+    for target in archive_fuzz store_fuzz paths_fuzz; do
+        ./tools/fuzz.sh "$target" "$fuzz_seconds"
+    done
+fi

@@ -1,7 +1,6 @@
 #include "storage/StorageFile.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -16,8 +15,13 @@ namespace kivfs {
 
 namespace {
 
-// SQLite measures values with an int; no Content can be longer.
-constexpr uint64_t kMaxContent = INT_MAX;
+// The longest Content the connection stores: SQLite's length limit (never
+// above INT_MAX, as SQLite measures values with an int). A longer value is
+// refused before it is built: SQLite would only refuse it after the whole
+// value, up to 4 GiB that a single Resize can ask for, was made in memory.
+uint64_t MaxContent(sqlite3* db) {
+    return static_cast<uint64_t>(sqlite3_limit(db, SQLITE_LIMIT_LENGTH, -1));
+}
 
 }  // namespace
 
@@ -34,11 +38,22 @@ bool StorageFile::FindRow() {
     return true;
 }
 
+// Rowids are reused: a file's row deleted, the next row stored may get its
+// rowid, and a file that went on by rowid would read and write that other
+// file. So a rowid learned earlier is used again only while it is still the
+// row stored under this file's name (a rename moves the row away from the
+// name just as a deletion does); otherwise the file acts as on a deleted row.
+bool StorageFile::HoldsItsRow() {
+    return rowId_ != 0 && owner_.FindRowId(keys_) == rowId_;
+}
+
 // A NULL Content (the copy of an empty file) opens no handle and reads as
 // empty. Another handle may have shortened the row meanwhile; the position
-// then falls back to the new end, so that it never lies past the data.
-bool StorageFile::OpenBlob() {
+// then falls back to the new end, so that it never lies past the data. A
+// rowid just found by name needs no second look.
+bool StorageFile::OpenBlob(bool rowJustFound) {
     CloseBlob();
+    if (!rowJustFound && !HoldsItsRow()) return false;
     if (!blob_.Open(owner_.Db(), kStorageTable, "Content", rowId_)) return false;
     size_ = static_cast<uint32_t>(blob_.Bytes());
     position_ = std::min(position_, size_);
@@ -48,8 +63,9 @@ bool StorageFile::OpenBlob() {
 // Opening the handle also refreshes the size; its failure (a NULL Content)
 // leaves the file reading as empty.
 bool StorageFile::EnsureRow() {
-    if (rowId_ == 0 && !FindRow()) return false;
-    if (!blob_.IsOpen()) OpenBlob();
+    const bool found = rowId_ == 0;
+    if (found && !FindRow()) return false;
+    if (!blob_.IsOpen()) OpenBlob(found);
     return true;
 }
 
@@ -87,12 +103,16 @@ int StorageFile::Write(const void* buffer, int length) {
     if (end <= size_) {
         const bool written =
             WithBlob([&] { return blob_.Write(buffer, length, static_cast<int>(position_)); });
-        if (!written) return 0;
+        if (!written) {
+            KeepsItsRow();
+            return 0;
+        }
         position_ += count;
         return length;
     }
-    if (end > kMaxContent) return 0;
+    if (end > MaxContent(owner_.Db())) return 0;
     TransactionScope scope(owner_);
+    if (!KeepsItsRow()) return 0;
     bool stored = false;
     if (position_ > 0) {
         stored = RewriteContent(position_, buffer, count, static_cast<uint32_t>(end));
@@ -161,12 +181,30 @@ int StorageFile::Error() {
 // yet it creates one of that many zero bytes.
 bool StorageFile::Resize(unsigned int newSize) {
     EnsureRow();
-    if (newSize > kMaxContent) return false;
+    if (newSize > MaxContent(owner_.Db())) return false;
     TransactionScope scope(owner_);
+    if (!KeepsItsRow()) return false;
     const bool stored =
         rowId_ == 0 ? InsertRow(nullptr, newSize) : RewriteContent(newSize, nullptr, 0, newSize);
     if (stored) SetSize(newSize);
     return stored;
+}
+
+// Before a row is written by rowid: a file without a row (it will insert
+// one) or one whose row is still its own goes on; one whose row went away
+// under it becomes unbound again and fails this once, as on a deleted row.
+bool StorageFile::KeepsItsRow() {
+    if (rowId_ == 0 || HoldsItsRow()) return true;
+    ForgetRow();
+    return false;
+}
+
+// Back to the state of a file just opened on a name that has no row.
+void StorageFile::ForgetRow() {
+    blob_.Close();
+    rowId_ = 0;
+    size_ = 0;
+    position_ = 0;
 }
 
 // Inserts the row with `bytes` as Content, or `length` zero bytes when
@@ -195,7 +233,7 @@ bool StorageFile::ReplaceContent(const void* bytes, uint32_t length) {
         return false;
     }
     if (sqlite3_changes(owner_.Db()) == 1) return true;
-    rowId_ = 0;
+    ForgetRow();
     return false;
 }
 

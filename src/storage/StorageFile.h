@@ -39,8 +39,17 @@ class StorageFile : public FsFile {
   private:
     // Looks the row up by its keys; sets rowId_ when found.
     bool FindRow();
-    // (Re)opens the blob handle and learns the stored size from it.
-    bool OpenBlob();
+    // Whether the known rowid is still the row stored under this file's name.
+    bool HoldsItsRow();
+    // False, and the file unbound again (ForgetRow), when the known row is no
+    // longer this file's; true when it is, or when no row is known.
+    bool KeepsItsRow();
+    // Drops the row, its handle, size and position: a file on a name with no
+    // row yet.
+    void ForgetRow();
+    // (Re)opens the blob handle and learns the stored size from it; refuses a
+    // row that is no longer this file's unless `rowJustFound` by name.
+    bool OpenBlob(bool rowJustFound = false);
     // Closes the blob handle so that what it wrote is committed.
     void CloseBlob();
     // Finds the row if it is not known yet and opens the handle if it is not

@@ -194,11 +194,16 @@ bool StorageFs::MoveFile(const std::string& source, const std::string& target, b
     return DeleteFile(source);
 }
 
-// A second BeginTrans commits the work so far and begins anew.
+// A second BeginTrans commits the work so far and begins anew. Outside a
+// transaction, what open files wrote in place is committed first: their blob
+// handles still hold it uncommitted, and BEGIN would sweep it into the new
+// transaction, to be lost with it if the caller never commits.
 bool StorageFs::BeginTrans() {
     if (inTrans_) {
         CommitTrans();
         inTrans_ = false;
+    } else {
+        TransactionScope commitPending(*this);
     }
     inTrans_ = Exec(fixed_.begin);
     return inTrans_;

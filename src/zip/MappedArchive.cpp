@@ -13,8 +13,7 @@ std::unique_ptr<MappedArchive> MappedArchive::Open(const char* path) {
 // A copy out of the view; the position moves only when the copy succeeded,
 // so a fault leaves the archive as it was.
 std::int64_t MappedArchive::Read(void* buffer, std::size_t length) {
-    const std::uint32_t size = mapping_->size();
-    const std::size_t count = std::min<std::size_t>(length, size - readPos_);
+    const std::size_t count = std::min<std::size_t>(length, size_ - readPos_);
     if (count == 0) return 0;
     if (!mapping_->CopyOut(readPos_, buffer, count)) return -1;
     readPos_ += static_cast<std::uint32_t>(count);
@@ -42,6 +41,17 @@ std::int64_t MappedArchive::Seek(std::int64_t offset, int whence) {
     if (offset < -base || offset > Size() - base) return -1;
     readPos_ = static_cast<std::uint32_t>(base + offset);
     return readPos_;
+}
+
+// Worked out in 64 bits, so that no offset wraps into range.
+bool MappedArchive::CopyAt(std::uint32_t offset, void* buffer, std::size_t length) const {
+    if (std::uint64_t{offset} + length > size_) return false;
+    return mapping_->CopyOut(offset, buffer, length);
+}
+
+void MappedArchive::Restrict(std::uint32_t size) {
+    size_ = std::min(size_, size);
+    readPos_ = std::min(readPos_, size_);
 }
 
 }  // namespace kivfs

@@ -29,15 +29,26 @@ class MappedArchive {
     // target before the start or past the end, or an unknown whence.
     std::int64_t Seek(std::int64_t offset, int whence);
 
-    // The file's size.
-    std::int64_t Size() const { return mapping_->size(); }
+    // The archive's size: the file's, unless Restrict shortened it.
+    std::int64_t Size() const { return size_; }
+
+    // Copies `length` bytes at `offset`, without moving the read position;
+    // false when they lie past Size() or the file was cut short.
+    bool CopyAt(std::uint32_t offset, void* buffer, std::size_t length) const;
+
+    // Ends the archive at `size` (when shorter than it is): reads, seeks and
+    // Size() then see nothing past it. The probe ends an archive after its
+    // end record, so that zziplib finds the record the probe checked.
+    void Restrict(std::uint32_t size);
 
   private:
-    explicit MappedArchive(std::unique_ptr<FileMapping> mapping) : mapping_(std::move(mapping)) {}
+    explicit MappedArchive(std::unique_ptr<FileMapping> mapping)
+        : mapping_(std::move(mapping)), size_(mapping_->size()) {}
 
     // Never null.
     std::unique_ptr<FileMapping> mapping_;
-    // 0 <= readPos_ <= mapping_->size().
+    // 0 <= readPos_ <= size_ <= mapping_->size().
+    std::uint32_t size_;
     std::uint32_t readPos_ = 0;
 };
 

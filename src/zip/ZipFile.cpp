@@ -7,12 +7,17 @@ ZipFile::~ZipFile() {
 }
 
 // zziplib reports a stored entry whose data runs past the end of the archive
-// as an early end (0); that is a damaged archive, told apart from the real
-// end by the offset, and reported as the read error it is.
+// as an early end (0), and when deflate data ends before the entry's size it
+// moves the offset to the end past bytes it never produced. Either way the
+// entry yields fewer bytes than its size: a damaged archive, told apart by
+// the offset, and reported as the read error it is rather than as a clean
+// end after a short content.
 int ZipFile::Read(void* buffer, int length) {
     if (length <= 0) return 0;
+    const int before = Tell();
     const auto count = zzip_file_read(entry_, buffer, static_cast<zzip_size_t>(length));
-    if (count == 0 && Tell() < Size()) return -1;
+    if (count < 0) return -1;
+    if (Tell() - before != count || (count == 0 && Tell() < Size())) return -1;
     return static_cast<int>(count);
 }
 

@@ -5,6 +5,25 @@
 
 namespace kivfs {
 
+namespace {
+
+// The compression method of an entry kept as it is.
+constexpr int kStoredMethod = 0;
+
+// Whether an opened entry's sizes can be right. zziplib hands sizes over as
+// int, so one of 2 GiB or more arrives negative and no 32-bit offset could
+// reach its end; and it reads a stored entry for its uncompressed size, so a
+// stored entry whose two sizes differ would yield bytes of the rest of the
+// archive as its own, or stop short of its data, without an error.
+bool SizesHoldTogether(ZZIP_FILE* entry) {
+    ZZIP_STAT stat = {};
+    if (zzip_file_stat(entry, &stat) != 0) return false;
+    if (stat.st_size < 0 || stat.d_csize < 0) return false;
+    return stat.d_compr != kStoredMethod || stat.d_csize == stat.st_size;
+}
+
+}  // namespace
+
 ZipFs::~ZipFs() {
     zzip_dir_close(archive_);
 }
@@ -26,6 +45,10 @@ std::unique_ptr<FsFile> ZipFs::OpenFile(const std::string& name, int) {
     }
     openedBefore_ = true;
     if (!entry) return nullptr;
+    if (!SizesHoldTogether(entry)) {
+        zzip_file_close(entry);
+        return nullptr;
+    }
     return std::make_unique<ZipFile>(entry);
 }
 

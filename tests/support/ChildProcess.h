@@ -1,0 +1,50 @@
+// ChildProcess: a copy of the test process that runs one function and is
+// killed at a chosen moment, for crash tests. Implemented with fork and
+// SIGKILL (ChildProcess.cpp, POSIX).
+//
+// The child runs `body` and ends with _exit(body's result): it never returns
+// into the test framework, and it skips the exit handlers (leak checks,
+// static destructors) that belong to the parent.
+#pragma once
+
+#include <functional>
+
+namespace kivfs_test {
+
+// How a child ended.
+struct ChildEnd {
+    bool killed = false;  // by the SIGKILL of Kill
+    int exitCode = -1;    // when it exited on its own
+    int signal = 0;       // when another signal ended it
+};
+
+class ChildProcess {
+  public:
+    // Starts the child at once.
+    explicit ChildProcess(const std::function<int()>& body);
+    // Kills and reaps a child that is still running.
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // True once the child has ended on its own (it is then reaped).
+    bool Ended();
+    // Kills the child with SIGKILL unless it has ended, reaps it, and tells
+    // how it ended.
+    ChildEnd Kill();
+    // Waits for the child to end on its own and tells how it ended.
+    ChildEnd Wait();
+
+  private:
+    // Records how the reaped child ended.
+    void Reaped(int status);
+
+    int pid_;       // 0 once reaped
+    ChildEnd end_;  // valid once reaped
+};
+
+// The most memory the calling process has held resident so far, in KiB: a
+// child that measures its own growth tells what one call cost it.
+long PeakResidentKiB();
+
+}  // namespace kivfs_test
