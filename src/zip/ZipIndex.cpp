@@ -1,5 +1,6 @@
 #include "zip/ZipIndex.h"
 
+#include "platform/Text.h"
 #include "zip/ZipEntryNames.h"
 
 namespace kivfs {
@@ -50,8 +51,8 @@ std::string ZipIndex::LowerAscii(const std::string& name) {
 }
 
 std::string ZipIndex::CaselessKey(const char* name) {
-    std::string key = name;
-    for (char& c : key) c = c == '\\' ? '/' : LowerByte(c);
+    std::string key = LowerAscii(name);
+    NormalizeSlashes(key);
     return key;
 }
 
