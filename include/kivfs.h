@@ -3,8 +3,9 @@
  *
  * Paths are zero-terminated UTF-8; "\" and "/" are both accepted. A file
  * inside a container is named by the container's path, a ":" and the inner
- * name ("packs/base.zip:img/logo.png"). Failures are reported only through
- * results: null handles, false, 0, or -1 from kivfsSeek and the stub's seek.
+ * name ("packs/base.zip:img/logo.png"). Failures are reported through
+ * results: null handles, false, 0, or -1 from kivfsSeek and the stub's seek;
+ * kivfsLastError then tells the calling thread why.
  */
 #ifndef KIVFS_H
 #define KIVFS_H
@@ -22,6 +23,26 @@
 #else
 #define KIVFS_API __attribute__((visibility("default")))
 #endif
+
+#define KIVFS_VERSION_MAJOR 0
+#define KIVFS_VERSION_MINOR 2
+#define KIVFS_VERSION_PATCH 0
+
+/* Why a call failed: kivfsLastError's codes. */
+#define KIVFS_OK 0
+#define KIVFS_ERR_NOT_FOUND 1     /* no such file, directory or container */
+#define KIVFS_ERR_EXISTS 2        /* the target exists and the call may not replace it */
+#define KIVFS_ERR_ARGUMENT 3      /* a null, empty or out-of-range argument */
+#define KIVFS_ERR_READ_ONLY 4     /* the container or file cannot be written */
+#define KIVFS_ERR_BUSY 5          /* another connection or program holds a lock */
+#define KIVFS_ERR_NO_SPACE 6      /* the disk or the store is full */
+#define KIVFS_ERR_IO 7            /* the system or SQLite reported an I/O error */
+#define KIVFS_ERR_CORRUPT 8       /* damaged data: a bad archive, a CRC mismatch, a bad store */
+#define KIVFS_ERR_UNSUPPORTED 9   /* valid data this library does not read (zip64, encryption) */
+#define KIVFS_ERR_NO_MEMORY 10    /* an allocation failed */
+#define KIVFS_ERR_PERMISSION 11   /* the system refused access */
+#define KIVFS_ERR_OUTSIDE_ROOT 12 /* a name climbs above its container's or mount's root */
+#define KIVFS_ERR_NOT_A_FILE 13   /* a directory, FIFO, socket or device where a file belongs */
 
 #ifdef __cplusplus
 extern "C" {
@@ -67,6 +88,14 @@ KIVFS_API bool kivfsGetName(EnumHandle* e, char** out);
 KIVFS_API bool kivfsGetFullName(EnumHandle* e, char** out);
 KIVFS_API bool kivfsIsDirectory(EnumHandle* e);
 KIVFS_API void kivfsFreeName(char* name); /* releases a text from kivfsGetName/kivfsGetFullName */
+
+/* Error reasons. The code is kept per thread: every call that returns its
+ * failure value sets it, a call that succeeds leaves it as it was, and it is
+ * KIVFS_OK before the thread's first failure. The end of a file (kivfsRead 0)
+ * or of a listing (kivfsMoveNext false) is not a failure. kivfsErrorText
+ * gives a static text for any code, never null. */
+KIVFS_API int kivfsLastError(void);
+KIVFS_API const char* kivfsErrorText(int code);
 
 /* Mounts: virtual names such as "app:" on system paths. */
 KIVFS_API void kivFSMountPath(const char* name, const char* sysPath);

@@ -1,0 +1,39 @@
+// Why a call failed: the per-thread record behind kivfsLastError.
+//
+// Every exported call opens a CallScope. Code below it that finds the cause of
+// a failure notes it with NoteFailure (a SQLite result, an errno, a check of
+// the library's own); when the call then returns its failure value, the scope
+// publishes the noted cause, or the call's own fallback when nothing deeper
+// said why. A call that succeeds publishes nothing, so the last error stays
+// what the thread's latest failing call set.
+#pragma once
+
+namespace kivfs {
+
+// Notes `code` (a KIVFS_ERR_* value) as the cause of the failure under way in
+// the calling thread's current call. The first note of a call is kept: it is
+// the one nearest the root cause (the zip probe's refusal of an archive, not
+// the store probe's later refusal of the same file as a database).
+void NoteFailure(int code);
+
+// The KIVFS_ERR_* code for a C runtime errno value (IO for one not known).
+int ErrnoToCode(int err);
+
+// Notes the cause an errno value names.
+void NoteErrno(int err);
+
+// The thread's last published code (KIVFS_OK before its first failure).
+int LastErrorCode();
+
+// One exported call's view of the record: construction forgets what an
+// earlier call noted; Fail publishes this call's cause.
+class CallScope {
+  public:
+    CallScope();
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+    // Publishes the cause noted during this call, or `fallback` when none was.
+    void Fail(int fallback);
+};
+
+}  // namespace kivfs
