@@ -6,6 +6,7 @@
 
 #include "api/Container.h"
 #include "backend/Failure.h"
+#include "backend/NameLeavesRoot.h"
 #include "kivfs.h"
 #include "mount/MountPrefix.h"
 
@@ -82,28 +83,40 @@ bool MountTable::Unmount(const std::string& name) {
     return true;
 }
 
-// Only an exact, case-sensitive match of the prefix counts.
+// Only an exact, case-sensitive match of the prefix counts. A rest that
+// climbs above the mount's root finds nothing, whatever the container: its
+// translation would name a system path outside the mount.
+const std::shared_ptr<MountEntry>* MountTable::FindLocked(const std::string& key,
+                                                          const std::string& rest) const {
+    const auto found = entries_.find(key);
+    if (found == entries_.end()) return nullptr;
+    if (NameLeavesRoot(rest)) {
+        NoteFailure(KIVFS_ERR_OUTSIDE_ROOT);
+        return nullptr;
+    }
+    return &found->second;
+}
+
 MountedPath MountTable::Resolve(const std::string& virtualPath) const {
     const std::string key = MountPrefix(virtualPath);
     if (key.empty()) return {};
+    std::string rest = virtualPath.substr(key.size());
     std::shared_lock<std::shared_mutex> lock(tableLock);
-    const auto found = entries_.find(key);
-    if (found == entries_.end()) return {};
-    return {found->second, virtualPath.substr(key.size())};
+    const std::shared_ptr<MountEntry>* entry = FindLocked(key, rest);
+    if (!entry) return {};
+    return {*entry, std::move(rest)};
 }
 
 // Built under the lock from the entry in place, so translating shares no
-// entry and copies nothing but the result.
+// entry and copies nothing but the rest and the result.
 std::string MountTable::SystemPathOf(const std::string& virtualPath) const {
     const std::string key = MountPrefix(virtualPath);
     if (key.empty()) return std::string();
+    const std::string rest = virtualPath.substr(key.size());
     std::shared_lock<std::shared_mutex> lock(tableLock);
-    const auto found = entries_.find(key);
-    if (found == entries_.end()) return std::string();
-    std::string path = found->second->sysPath;
-    path += '/';
-    path.append(virtualPath, key.size(), std::string::npos);
-    return path;
+    const std::shared_ptr<MountEntry>* entry = FindLocked(key, rest);
+    if (!entry) return std::string();
+    return (*entry)->sysPath + "/" + rest;
 }
 
 // At unload the backends of mounts still present are let go without being

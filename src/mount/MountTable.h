@@ -35,10 +35,12 @@ class MountTable {
     // Removes the entry of `name`; its container closes once no bridged file
     // holds it. False for a name not mounted.
     bool Unmount(const std::string& name);
-    // Looks up the mount named by the MountPrefix of `virtualPath` (normalised).
+    // Looks up the mount named by the MountPrefix of `virtualPath`
+    // (normalised); finds nothing when the rest climbs above the mount's root
+    // (NameLeavesRoot).
     MountedPath Resolve(const std::string& virtualPath) const;
     // The mount's system path, one "/" and the rest of `virtualPath`, all as
-    // they stand; empty when no mount is found.
+    // they stand; empty when Resolve would find nothing.
     std::string SystemPathOf(const std::string& virtualPath) const;
 
     ~MountTable();
@@ -47,6 +49,11 @@ class MountTable {
 
   private:
     MountTable() = default;
+    // The entry of `key` (a MountPrefix) when `rest` may be served under it,
+    // else null (OUTSIDE_ROOT noted for a rest that climbs out). The caller
+    // holds the table's lock.
+    const std::shared_ptr<MountEntry>* FindLocked(const std::string& key,
+                                                  const std::string& rest) const;
 
     // Keyed by mount name; every entry holds a backend.
     std::map<std::string, std::shared_ptr<MountEntry>> entries_;
