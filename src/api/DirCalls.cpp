@@ -44,7 +44,8 @@ DirHandle* kivfsOpenDir(const char* path) {
     });
 }
 
-// Closing is never a failure, a null handle included (as free(NULL)).
+// Closing null is no failure (as free(NULL)); a cause noted while closing
+// (a store's last commit refused) is published.
 void kivfsCloseDir(DirHandle* dir) {
     Guarded(false, KIVFS_OK, [&] {
         delete dir;

@@ -27,7 +27,8 @@ FileHandle* kivfsCreateFile(const char* path, int mode) {
     });
 }
 
-// Closing is never a failure, a null handle included (as free(NULL)).
+// Closing null is no failure (as free(NULL)); a cause noted while closing
+// (a store's last commit refused) is published.
 void kivfsCloseFile(void* handle) {
     Guarded(false, KIVFS_OK, [&] {
         delete kivfs::AsOpen(handle);
@@ -48,8 +49,8 @@ int kivfsWrite(FileHandle* file, const void* buffer, int length) {
     return written;
 }
 
-// 0 is also a position and false also "not at the end": only a refused
-// argument is a failure of these.
+// 0 is also a position and false also "not at the end": only a noted cause
+// (a refused argument, say) makes these fail.
 int kivfsTell(FileHandle* file) {
     return Guarded(0, KIVFS_OK, [&] { return kivfs::ForwardTell(FileOf(file)); });
 }

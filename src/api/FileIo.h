@@ -17,8 +17,12 @@ inline bool TransferAllowed(const FsFile* file, const void* buffer, int length) 
     return true;
 }
 
+// A read that reports an error (-1) without saying why counts as IO.
 inline int ForwardRead(FsFile* file, void* buffer, int length) {
-    return TransferAllowed(file, buffer, length) ? file->Read(buffer, length) : 0;
+    if (!TransferAllowed(file, buffer, length)) return 0;
+    const int got = file->Read(buffer, length);
+    if (got < 0) NoteFailure(KIVFS_ERR_IO);
+    return got;
 }
 
 inline int ForwardWrite(FsFile* file, const void* buffer, int length) {

@@ -13,9 +13,10 @@ namespace kivfs {
 // Runs `body` inside a CallScope and gives its result. When the result is
 // `failure`, the cause noted below (or `fallback` when nothing deeper said why)
 // becomes the thread's last error; any other result publishes nothing. A
-// fallback of KIVFS_OK marks a failure value that is also a normal outcome (0
-// from a read at the end of a file, false from the end of a listing): it counts
-// as a failure only when a cause was noted. An exception becomes `failure`:
+// fallback of KIVFS_OK marks a call whose results are all normal outcomes
+// too (0 from a read at the end of a file, false at the end of a listing, -1
+// from a read that also noted why): it failed exactly when a cause was noted,
+// whatever it returned. An exception becomes `failure`:
 // std::bad_alloc as NO_MEMORY, anything else as its noted cause or IO. Bodies
 // hold what they make in owners until it is handed out, so unwinding releases
 // it.
@@ -25,7 +26,7 @@ std::invoke_result_t<Body&> Guarded(std::invoke_result_t<Body&> failure, int fal
     CallScope scope;
     try {
         auto result = body();
-        if (result == failure) scope.Fail(fallback);
+        if (result == failure || fallback == KIVFS_OK) scope.Fail(fallback);
         return result;
     } catch (const std::bad_alloc&) {
         scope.Publish(KIVFS_ERR_NO_MEMORY);

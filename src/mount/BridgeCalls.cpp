@@ -61,7 +61,8 @@ StubOps* kivFSCreateStub(const char* path, int mode) {
     });
 }
 
-// Deleting is never a failure, a null record included (as free(NULL)).
+// Deleting null is no failure (as free(NULL)); a cause noted while closing
+// the file is published.
 void kivFSDeleteStub(StubOps* ops) {
     kivfs::Guarded(false, KIVFS_OK, [&] {
         kivfs::DeleteStubOps(ops);
