@@ -45,7 +45,13 @@ std::unique_ptr<FsBackend> OpenZipFs(const std::string& path) {
         NoteFailure(KIVFS_ERR_CORRUPT);
         return nullptr;
     }
-    return std::make_unique<ZipFs>(archive, std::move(checked->entries));
+    // Should making the backend fail to allocate, the archive is closed.
+    try {
+        return std::make_unique<ZipFs>(archive, std::move(checked->entries));
+    } catch (...) {
+        zzip_dir_close(archive);
+        throw;
+    }
 }
 
 }  // namespace kivfs
