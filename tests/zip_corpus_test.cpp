@@ -60,18 +60,26 @@ for folder, _, files in sorted(os.walk(root)):
                   info.file_size, *read)
 )";
 
-// Archives zipfile reads that are refused here as damaged: zziplib would
-// read them wrongly, or the archive check cannot tell which directory is
-// meant. Archives with zip64 records are refused too, but need no entry.
-const std::map<std::string, const char*> kRefusedAsDamaged = {
-    {"go-klauspost/test-badbase.zip", "offsets off by a base that zipfile guesses"},
-    {"libzip/incons-cdoffset.zip", "the end record gives the wrong directory offset"},
-    {"libzip/incons-central-file-comment-longer.zip", "a comment runs past the directory"},
-    {"libzip/incons-file-count-high.zip", "more entries counted than the directory holds"},
-    {"libzip/incons-file-count-low.zip", "fewer entries counted than the directory holds"},
-    {"libzip/junk-at-start.zip", "bytes before the archive, offsets not adjusted"},
-    {"libzip/zip-in-archive-comment.zip", "the last end record is one inside the comment"},
-    {"libzip/testempty.zip", "no entries: zziplib opens none"},
+// Archives zipfile reads that are refused here, with the reason given: most
+// are damaged (zziplib would read them wrongly, or the archive check cannot
+// tell which directory is meant). Archives with zip64 records are refused
+// too (KIVFS_ERR_UNSUPPORTED), but need no entry.
+const std::map<std::string, int> kRefused = {
+    // Offsets off by a base that zipfile guesses.
+    {"go-klauspost/test-badbase.zip", KIVFS_ERR_CORRUPT},
+    // The end record gives the wrong directory offset.
+    {"libzip/incons-cdoffset.zip", KIVFS_ERR_CORRUPT},
+    // A comment runs past the directory.
+    {"libzip/incons-central-file-comment-longer.zip", KIVFS_ERR_CORRUPT},
+    // More, or fewer, entries counted than the directory holds.
+    {"libzip/incons-file-count-high.zip", KIVFS_ERR_CORRUPT},
+    {"libzip/incons-file-count-low.zip", KIVFS_ERR_CORRUPT},
+    // Bytes before the archive, offsets not adjusted.
+    {"libzip/junk-at-start.zip", KIVFS_ERR_CORRUPT},
+    // The last end record is one inside the archive comment.
+    {"libzip/zip-in-archive-comment.zip", KIVFS_ERR_CORRUPT},
+    // No entries: zziplib opens none.
+    {"libzip/testempty.zip", KIVFS_ERR_UNSUPPORTED},
 };
 
 // Entries zipfile reads that are not opened here: their central and local
@@ -168,6 +176,7 @@ void CheckEntry(DirHandle* dir, const ReferenceEntry& entry, bool mayRefuse) {
     const bool unreadable = (entry.flags & 1) || (entry.method != 0 && entry.method != 8);
     if (unreadable) {
         EXPECT_EQ(file, nullptr) << "encrypted, or a method zziplib lacks";
+        EXPECT_EQ(kivfsLastError(), KIVFS_ERR_UNSUPPORTED);
     }
     if (!file) {
         EXPECT_TRUE(!entry.read || unreadable || mayRefuse) << "zipfile reads it";
@@ -178,6 +187,8 @@ void CheckEntry(DirHandle* dir, const ReferenceEntry& entry, bool mayRefuse) {
     if (read.clean) {
         EXPECT_EQ(read.bytes.size(), entry.size);
         EXPECT_EQ(Crc(read.bytes), entry.crc) << "bytes that fail their CRC-32 as success";
+    } else {
+        EXPECT_EQ(kivfsLastError(), KIVFS_ERR_CORRUPT);
     }
     if (entry.read) {
         EXPECT_TRUE(read.clean) << "zipfile reads it";
@@ -201,9 +212,10 @@ TEST(ZipCorpus, EveryArchiveReadsAsZipfileReadsItOrIsRefusedForACause) {
         SCOPED_TRACE(archive.file);
         const std::string path = folder + "/" + archive.file;
         DirHandle* dir = kivfsOpenDir(path.c_str());
-        const bool refusedAsDamaged = kRefusedAsDamaged.count(archive.file) != 0;
-        if (archive.zip64 || refusedAsDamaged) {
-            EXPECT_EQ(dir, nullptr) << (archive.zip64 ? "zip64" : "damaged");
+        const auto refused = kRefused.find(archive.file);
+        if (archive.zip64 || refused != kRefused.end()) {
+            EXPECT_EQ(dir, nullptr);
+            EXPECT_EQ(kivfsLastError(), archive.zip64 ? KIVFS_ERR_UNSUPPORTED : refused->second);
         } else if (archive.opened) {
             EXPECT_NE(dir, nullptr) << "zipfile reads it";
         }

@@ -11,6 +11,7 @@ namespace kivfs {
 
 namespace {
 
+constexpr unsigned char kLocalSignature[] = {'P', 'K', 3, 4};
 constexpr unsigned char kEndSignature[] = {'P', 'K', 5, 6};
 constexpr unsigned char kZip64EndSignature[] = {'P', 'K', 6, 6};
 constexpr unsigned char kZip64LocatorSignature[] = {'P', 'K', 6, 7};
@@ -65,7 +66,15 @@ std::nullopt_t Refuse(int code) {
 // archive needs ends with that record.
 std::optional<CheckedArchive> ArchiveValidator::Check() const {
     const std::optional<std::uint32_t> end = FindEndRecord();
-    if (!end) return std::nullopt;
+    if (!end) {
+        // An archive cut short before its end record still starts with the
+        // local header of its first entry.
+        unsigned char start[4];
+        if (archive_.CopyAt(0, start, sizeof start) && HasSignature(start, kLocalSignature)) {
+            NoteFailure(KIVFS_ERR_CORRUPT);
+        }
+        return std::nullopt;
+    }
     unsigned char record[kEndRecordSize];
     if (!archive_.CopyAt(*end, record, sizeof record)) return Refuse(KIVFS_ERR_CORRUPT);
     // zziplib reads the entries of this disk, and refuses an archive of none.

@@ -32,7 +32,8 @@ class ArchiveValidator {
     // The archive's length and its central entries; nothing when it must be
     // refused. A refused archive notes why (KIVFS_ERR_UNSUPPORTED for zip64
     // or no entries, KIVFS_ERR_CORRUPT for damage); a file with no end record
-    // at all is no archive, and notes nothing, so the store may take it.
+    // that does not start like an archive either is none, and notes nothing,
+    // so the store may take it.
     std::optional<CheckedArchive> Check() const;
 
   private:

@@ -274,7 +274,9 @@ TEST_F(DamagedArchive, RefusalsNoteTheirCause) {
     };
     const auto none = [](ZipImage&) {};
     const Cause cases[] = {
-        {"no end record", [](ZipImage& z) { z.PutU32(z.endRecord, 0); }, nullptr, KIVFS_OK},
+        {"no archive", [](ZipImage& z) { z.bytes = "PK, but text"; }, nullptr, KIVFS_OK},
+        {"no end record", [](ZipImage& z) { z.PutU32(z.endRecord, 0); }, nullptr,
+         KIVFS_ERR_CORRUPT},
         {"entries past the directory", [](ZipImage& z) { z.SetEntryCount(4); }, nullptr,
          KIVFS_ERR_CORRUPT},
         {"zip64 locator",
