@@ -1,7 +1,8 @@
 // Allocation failures: a scenario through every backend (a folder, a store, a
 // zip archive) and the bridge is run again and again, the N-th allocation of
 // run N failing (operator new throws std::bad_alloc, SQLite's allocator
-// returns null), until a run completes with no failure injected. Every run
+// returns null), alone or with every later one, until a run completes with
+// no failure injected. Every run
 // must end in failure values or success: no crash, nothing thrown out of a
 // call, right bytes from every read that succeeds, and a store that passes
 // SQLite's integrity check. The sanitizer build runs it for leaks.
@@ -25,15 +26,20 @@
 
 namespace {
 
-// The allocation that fails: counted down by every allocation while armed; the
-// one that brings it to 0 fails and disarms it. `reached` tells that it did.
-std::atomic<long> countdown{0};
+// Which allocations fail: while `failFrom` is N > 0, the N-th allocation
+// counted since arming fails, and with `failAfterwards` every later one too.
+// `reached` tells that the N-th was made.
+std::atomic<long> failFrom{0};
+std::atomic<long> counted{0};
+std::atomic<bool> failAfterwards{false};
 std::atomic<bool> reached{false};
 
-// True when this allocation is the one chosen to fail.
+// True when this allocation is to fail.
 bool FailThisAllocation() {
-    if (countdown.load(std::memory_order_relaxed) <= 0) return false;
-    if (countdown.fetch_sub(1) != 1) return false;
+    const long from = failFrom.load(std::memory_order_relaxed);
+    if (from == 0) return false;
+    const long count = ++counted;
+    if (count < from || (count > from && !failAfterwards)) return false;
     reached = true;
     return true;
 }
@@ -65,6 +71,7 @@ const bool sqliteWrapped = [] {
 
 const std::string kText = "text of the folder's file";
 const std::string kEntry = "text of the archive's entry";
+const std::string kEntryTail = kEntry.substr(5);  // after a seek to 5
 const std::string kSaved = "bytes saved in the store";
 
 // Every path the scenario uses, made before a failure is armed, so that the
@@ -102,6 +109,7 @@ void ListAll(EnumHandle* listing) {
     if (!listing) return;
     while (kivfsMoveNext(listing)) {
         char* name = nullptr;
+        if (kivfsGetName(listing, &name)) kivfsFreeName(name);
         if (kivfsGetFullName(listing, &name)) kivfsFreeName(name);
         kivfsIsDirectory(listing);
     }
@@ -138,6 +146,7 @@ void StorePart(const Paths& paths, Outcome& out) {
     kivfsCopyFile(store, "s/one.bin", "s/copy.bin", false);
     kivfsRenameFile(store, "s/two.bin", "s/three.bin");
     kivfsDeleteFile(store, "s/copy.bin");
+    kivfsMoveFile(store, "s/three.bin", "s/moved.bin", true);
     bool exists = false;
     kivfsIsDirectoryExist(store, "s", &exists);
     ListAll(kivfsCreateEnumIndir(store, "s"));
@@ -153,6 +162,14 @@ void ZipPart(const Paths& paths, Outcome& out) {
     ReadAndCompare(file, kEntry, out);
     kivfsCloseFile(file);
     ListAll(kivfsCreateEnum(paths.zipRoot.c_str()));
+    DirHandle* archive = kivfsOpenDir(paths.zip.c_str());
+    if (!archive) return;
+    bool exists = false;
+    kivfsIsFileExist(archive, "DOCS/ENTRY.TXT", &exists);
+    file = kivfsCreateFileIndir(archive, "docs/entry.txt", 0);
+    if (file && kivfsSeek(file, 5, 0) == 5) ReadAndCompare(file, kEntryTail, out);
+    kivfsCloseFile(file);
+    kivfsCloseDir(archive);
 }
 
 // Reads `path` through a stub when it opens.
@@ -230,8 +247,12 @@ void operator delete[](void* block, std::size_t) noexcept {
     std::free(block);
 }
 
-TEST(AllocationFailures, EveryRunEndsInFailureValuesOrSuccess) {
-    ASSERT_TRUE(sqliteWrapped);
+namespace {
+
+// Runs the scenario with allocation N failing (and, with `afterwards`, every
+// later one), N = 1, 2, ... until a run makes fewer than N allocations. Gives
+// the number of runs.
+long Sweep(bool afterwards) {
     // A memory file system where there is one: the scenario commits often,
     // and thousands of runs would otherwise wait on the disk.
     if (std::FILE* shm = std::fopen("/dev/shm", "r")) {
@@ -251,28 +272,48 @@ TEST(AllocationFailures, EveryRunEndsInFailureValuesOrSuccess) {
 
     long runs = 0;
     bool toldNoMemory = false;
+    failAfterwards = afterwards;
     for (long failing = 1;; ++failing) {
         std::remove(paths.store.c_str());
         std::remove(paths.treeFile.c_str());
         Outcome outcome;
         reached = false;
-        countdown = failing;
+        counted = 0;
+        failFrom = failing;
         FolderPart(paths, outcome);
         StorePart(paths, outcome);
         ZipPart(paths, outcome);
         BridgePart(paths, outcome);
-        countdown = 0;
+        failFrom = 0;
         // A mount whose unmount failed is not carried into the next run.
         kivFSUnmountPath("sweep:");
         kivFSUnmountPath("zsweep:");
         ++runs;
         toldNoMemory = toldNoMemory || outcome.toldNoMemory;
-        ASSERT_FALSE(outcome.wrongBytes) << "allocation " << failing;
-        ASSERT_TRUE(StoreIsWhole(paths.store)) << "allocation " << failing;
-        if (!reached) break;
-        ASSERT_LT(failing, 100000) << "the scenario never completes";
+        EXPECT_FALSE(outcome.wrongBytes) << "allocation " << failing;
+        EXPECT_TRUE(StoreIsWhole(paths.store)) << "allocation " << failing;
+        if (!reached || ::testing::Test::HasFailure()) break;
+        if (failing >= 100000) {
+            ADD_FAILURE() << "the scenario never completes";
+            break;
+        }
     }
+    EXPECT_TRUE(toldNoMemory);
+    return runs;
+}
+
+}  // namespace
+
+TEST(AllocationFailures, OneFailedAllocationAtEveryPoint) {
+    ASSERT_TRUE(sqliteWrapped);
+    const long runs = Sweep(false);
     std::printf("%ld runs until the scenario met no failure\n", runs);
     EXPECT_GT(runs, 100);
-    EXPECT_TRUE(toldNoMemory);
+}
+
+TEST(AllocationFailures, EveryAllocationFailingFromEveryPointOn) {
+    ASSERT_TRUE(sqliteWrapped);
+    const long runs = Sweep(true);
+    std::printf("%ld runs until the scenario met no failure\n", runs);
+    EXPECT_GT(runs, 100);
 }
