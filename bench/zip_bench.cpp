@@ -2,16 +2,21 @@
 // zziplib (its own file reading, exact-case and case-insensitive opens),
 // with libzip (which, like kivfs, checks each entry's CRC-32 as it reads)
 // and with raw zlib inflation of the same deflate data:
-//   - 20,000 small entries opened by name, half of the names in another
-//     letter case, each read whole (entries/s);
+//   - 20,000 small entries (1 to 16 KiB, deflated, in 200 folders of a
+//     20,211-entry archive) opened by name in shuffled order, every other
+//     name in toggled letter case, each read whole (entries/s);
+//   - 2,000 entries opened and read in archives of 2,000 and of 60,000
+//     entries (entries/s: the same rate at both sizes means an open costs
+//     the same in an archive of any size);
 //   - one 256 MiB deflated and one 256 MiB stored entry read sequentially in
-//     64 KiB chunks (bytes/s);
+//     64 KiB chunks from a freshly opened archive (bytes/s), next to reading
+//     the archive file itself;
 //   - listings of a directory of 2,000 and of 20,000 entries, files or
 //     sub-directories (entries/s: the same rate at both sizes is linear).
 // Each pair is printed as a ratio at the end of the run, from the medians
 // when the run repeats (on a shared machine, run it as
 //   zip_bench --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true).
-// The archives are made once per run in a temporary folder (about 330 MB)
+// The archives are made once per run in a temporary folder (about 450 MB)
 // and removed at its end.
 #include <benchmark/benchmark.h>
 #include <zip.h>
@@ -39,9 +44,29 @@ using kivfs_test::SampleText;
 using kivfs_test::ZipBuilder;
 using kivfs_test::ZipMethod;
 
-constexpr int kSmallEntries = 20000;
 constexpr size_t kLargeSize = size_t{256} << 20;
 constexpr int kChunk = 64 * 1024;
+// The scaling run opens this many entries of archives of each size.
+constexpr int kScalingOpens = 2000;
+
+// Names to open, and the names they are stored under.
+struct Lookups {
+    std::vector<std::string> stored;  // in a fixed shuffled order
+    std::vector<std::string> asked;   // the same, every other one in toggled case
+};
+
+// Every ASCII letter in the other case: a name only a case-insensitive
+// lookup finds.
+std::string ToggledCase(std::string name) {
+    for (char& c : name) {
+        if (std::isupper(static_cast<unsigned char>(c))) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        } else if (std::islower(static_cast<unsigned char>(c))) {
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
+    }
+    return name;
+}
 
 // The archives of one run, each made the first time a benchmark needs it.
 class Archives {
@@ -51,15 +76,32 @@ class Archives {
         return archives;
     }
 
-    // 20,000 entries "Data/Sprite_NNNNN.Png" of 300 to 1,500 bytes.
+    // 20,211 entries: 20,000 deflated files of 1 to 16 KiB, 100 in each of
+    // 200 folders two levels deep ("Pack_NN/Set_NN/Sprite_NNNNN.Png"), the
+    // 210 folders' own entries and a read-me.
     const std::string& Small() {
-        if (small_.empty()) small_ = MakeFlat("small.zip", kSmallEntries);
+        if (small_.empty()) small_ = MakeNested("small.zip", 20000, 1024, 16384, smallLookups_);
         return small_;
     }
-    // The stored names of Small() in a fixed shuffled order, and the names
-    // to open them by: the same order, every other one in lower case.
-    const std::vector<std::string>& StoredNames() { return (Small(), storedNames_); }
-    const std::vector<std::string>& LookupNames() { return (Small(), lookupNames_); }
+    // The names of Small()'s 20,000 files.
+    const Lookups& SmallLookups() { return (Small(), smallLookups_); }
+
+    // An archive of about `entries` entries of 1 KiB (for the scaling run),
+    // and 2,000 of its files' names.
+    const std::string& Scaling(int entries) {
+        std::string& path = scaling_[entries];
+        if (path.empty()) {
+            Lookups all;
+            path = MakeNested("scale" + std::to_string(entries) + ".zip", entries, 1024, 1024, all);
+            Lookups& some = scalingLookups_[entries];
+            some.stored.assign(all.stored.begin(), all.stored.begin() + kScalingOpens);
+            some.asked.assign(all.asked.begin(), all.asked.begin() + kScalingOpens);
+        }
+        return path;
+    }
+    const Lookups& ScalingLookups(int entries) {
+        return (Scaling(entries), scalingLookups_[entries]);
+    }
 
     // "big.deflated" and "big.stored", 256 MiB of text each.
     const std::string& Large() {
@@ -71,12 +113,15 @@ class Archives {
         kivfs_test::ZipImage image = builder.Build();
         const auto& deflated = image.entries[0];
         deflatedData_ = image.bytes.substr(deflated.data, deflated.dataSize);
+        storedOffset_ = static_cast<long>(image.entries[1].data);
         large_ = temp_ / "large.zip";
         image.WriteTo(large_);
         return large_;
     }
     // The raw deflate data of "big.deflated", in memory.
     const std::string& DeflatedData() { return (Large(), deflatedData_); }
+    // Where the bytes of "big.stored" start in Large()'s file.
+    long StoredOffset() { return (Large(), storedOffset_); }
 
     // `count` entries in one directory "Data/", or each in a directory of its
     // own below "Tree/".
@@ -92,24 +137,50 @@ class Archives {
   private:
     Archives() = default;
 
+    // `files` deflated files of `minSize` to `maxSize` bytes, 100 to a
+    // folder, folders 20 to a pack, with an entry for every folder and a
+    // read-me; their names go to `lookups`.
+    std::string MakeNested(const std::string& file, int files, size_t minSize, size_t maxSize,
+                           Lookups& lookups) {
+        // Contents are cut from a few texts, so that making them costs little.
+        std::vector<std::string> texts;
+        for (unsigned seed = 0; seed < 16; ++seed) texts.push_back(SampleText(maxSize, seed));
+        std::mt19937 generator(3);
+        std::uniform_int_distribution<size_t> size(minSize, maxSize);
+        ZipBuilder builder;
+        builder.AddFile("ReadMe.txt", "read me");
+        char name[64];
+        for (int i = 0; i < files; ++i) {
+            const int folder = i / 100;
+            if (folder % 20 == 0 && i % 100 == 0) {
+                std::snprintf(name, sizeof name, "Pack_%02d/", folder / 20);
+                builder.AddDirectory(name);
+            }
+            if (i % 100 == 0) {
+                std::snprintf(name, sizeof name, "Pack_%02d/Set_%02d/", folder / 20, folder % 20);
+                builder.AddDirectory(name);
+            }
+            std::snprintf(name, sizeof name, "Pack_%02d/Set_%02d/Sprite_%05d.Png", folder / 20,
+                          folder % 20, i);
+            builder.AddFile(name, texts[i % texts.size()].substr(0, size(generator)));
+            lookups.stored.push_back(name);
+        }
+        std::shuffle(lookups.stored.begin(), lookups.stored.end(), generator);
+        lookups.asked = lookups.stored;
+        for (size_t i = 0; i < lookups.asked.size(); i += 2) {
+            lookups.asked[i] = ToggledCase(lookups.asked[i]);
+        }
+        const std::string path = temp_ / file;
+        builder.WriteTo(path);
+        return path;
+    }
+
     std::string MakeFlat(const std::string& file, int count) {
         ZipBuilder builder;
-        std::vector<std::string> names;
-        std::mt19937 generator(3);
-        std::uniform_int_distribution<size_t> size(300, 1500);
         char name[64];
         for (int i = 0; i < count; ++i) {
             std::snprintf(name, sizeof name, "Data/Sprite_%05d.Png", i);
-            builder.AddFile(name, SampleText(size(generator), i));
-            names.push_back(name);
-        }
-        if (count == kSmallEntries && storedNames_.empty()) {
-            std::shuffle(names.begin(), names.end(), generator);
-            storedNames_ = names;
-            for (size_t i = 0; i < names.size(); i += 2) {
-                for (char& c : names[i]) c = static_cast<char>(std::tolower(c));
-            }
-            lookupNames_ = names;
+            builder.AddFile(name, SampleText(300, i));
         }
         const std::string path = temp_ / file;
         builder.WriteTo(path);
@@ -130,39 +201,48 @@ class Archives {
 
     kivfs_test::TempDir temp_;
     std::string small_;
-    std::vector<std::string> storedNames_;
-    std::vector<std::string> lookupNames_;
+    Lookups smallLookups_;
+    std::map<int, std::string> scaling_;
+    std::map<int, Lookups> scalingLookups_;
     std::string large_;
     std::string deflatedData_;
+    long storedOffset_ = 0;
     std::map<std::pair<int, bool>, std::string> listings_;
 };
 
 // --- 20,000 small entries opened by name and read whole -------------------
 
+// Opens each name in `dir` and reads it whole.
+void OpenAndReadAll(benchmark::State& state, DirHandle* dir,
+                    const std::vector<std::string>& names) {
+    std::vector<char> buffer(16384);
+    for (const std::string& name : names) {
+        FileHandle* file = kivfsCreateFileIndir(dir, name.c_str(), 0);
+        if (!file) state.SkipWithError("entry not found");
+        while (kivfsRead(file, buffer.data(), static_cast<int>(buffer.size())) > 0) {
+        }
+        kivfsCloseFile(file);
+    }
+}
+
 void BM_OpenSmall_Kivfs(benchmark::State& state) {
     const std::string& path = Archives::Get().Small();
-    const auto& names = Archives::Get().LookupNames();
-    std::vector<char> buffer(4096);
+    const auto& names = Archives::Get().SmallLookups().asked;
     for (auto _ : state) {
         DirHandle* dir = kivfsOpenDir(path.c_str());
-        for (const std::string& name : names) {
-            FileHandle* file = kivfsCreateFileIndir(dir, name.c_str(), 0);
-            if (!file) state.SkipWithError("entry not found");
-            while (kivfsRead(file, buffer.data(), static_cast<int>(buffer.size())) > 0) {
-            }
-            kivfsCloseFile(file);
-        }
+        OpenAndReadAll(state, dir, names);
         kivfsCloseDir(dir);
     }
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(names.size()));
 }
 
-// zziplib alone, reading the file itself; `caseless` opens the lookup names
+// zziplib alone, reading the file itself; `caseless` opens the asked names
 // with ZZIP_CASELESS, otherwise the exact stored names are opened.
 void OpenSmallWithZziplib(benchmark::State& state, bool caseless) {
     const std::string& path = Archives::Get().Small();
-    const auto& names = caseless ? Archives::Get().LookupNames() : Archives::Get().StoredNames();
-    std::vector<char> buffer(4096);
+    const Lookups& lookups = Archives::Get().SmallLookups();
+    const auto& names = caseless ? lookups.asked : lookups.stored;
+    std::vector<char> buffer(16384);
     for (auto _ : state) {
         ZZIP_DIR* dir = zzip_dir_open(path.c_str(), nullptr);
         for (const std::string& name : names) {
@@ -182,6 +262,44 @@ void BM_OpenSmall_ZziplibCaseless(benchmark::State& state) {
 }
 void BM_OpenSmall_ZziplibExact(benchmark::State& state) {
     OpenSmallWithZziplib(state, false);
+}
+
+// libzip alone, opening the exact stored names (its fastest lookup: a hash
+// of the names) and checking each entry's CRC-32 as it reads.
+void BM_OpenSmall_LibzipExact(benchmark::State& state) {
+    const std::string& path = Archives::Get().Small();
+    const auto& names = Archives::Get().SmallLookups().stored;
+    std::vector<char> buffer(16384);
+    for (auto _ : state) {
+        int error = 0;
+        zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
+        for (const std::string& name : names) {
+            zip_file_t* file = archive ? zip_fopen(archive, name.c_str(), 0) : nullptr;
+            if (!file) {
+                state.SkipWithError("entry not found");
+                break;
+            }
+            while (zip_fread(file, buffer.data(), buffer.size()) > 0) {
+            }
+            zip_fclose(file);
+        }
+        zip_close(archive);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(names.size()));
+}
+
+// The cost of one open against the archive's size: 2,000 entries opened and
+// read in an archive of 2,000 and of 60,000 entries, the archive opened (and
+// its names indexed by a first open) before the timing starts.
+void BM_OpenScaling_Kivfs(benchmark::State& state) {
+    const int entries = static_cast<int>(state.range(0));
+    const std::string& path = Archives::Get().Scaling(entries);
+    const auto& names = Archives::Get().ScalingLookups(entries).asked;
+    DirHandle* dir = kivfsOpenDir(path.c_str());
+    OpenAndReadAll(state, dir, {names.front(), names.back()});
+    for (auto _ : state) OpenAndReadAll(state, dir, names);
+    kivfsCloseDir(dir);
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(names.size()));
 }
 
 // --- 256 MiB entries read in 64 KiB chunks --------------------------------
@@ -246,6 +364,28 @@ void BM_ReadLarge_Libzip(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(kLargeSize));
 }
 
+// The floor for the stored entry: the archive file itself read where the
+// entry's bytes lie, unbuffered, in the same 64 KiB chunks (read(2) calls).
+void BM_ReadLarge_FileRead(benchmark::State& state) {
+    const std::string& path = Archives::Get().Large();
+    const long offset = Archives::Get().StoredOffset();
+    std::vector<char> buffer(kChunk);
+    for (auto _ : state) {
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        std::setvbuf(file, nullptr, _IONBF, 0);
+        std::fseek(file, offset, SEEK_SET);
+        size_t total = 0;
+        while (total < kLargeSize) {
+            const size_t count = std::fread(buffer.data(), 1, kChunk, file);
+            if (count == 0) break;
+            total += count;
+        }
+        if (total != kLargeSize) state.SkipWithError("short read");
+        std::fclose(file);
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(kLargeSize));
+}
+
 // The floor for the deflated entry: its deflate data, already in memory,
 // inflated into one 64 KiB buffer chunk after chunk.
 void BM_ReadLarge_RawZlib(benchmark::State& state) {
@@ -293,6 +433,25 @@ void BM_List_Kivfs(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// zziplib alone: one walk of the central directory, finding the entries
+// below the listed directory by their names' prefix, without copying any.
+void BM_List_ZziplibWalk(benchmark::State& state) {
+    const std::string& path =
+        Archives::Get().Listing(static_cast<int>(state.range(0)), state.range(1) != 0);
+    const std::string prefix = ListedDirectory(state);
+    ZZIP_DIR* dir = zzip_dir_open(path.c_str(), nullptr);
+    for (auto _ : state) {
+        int64_t below = 0;
+        while (ZZIP_DIRENT* entry = zzip_readdir(dir)) {
+            below += std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0;
+        }
+        zzip_rewinddir(dir);
+        benchmark::DoNotOptimize(below);
+    }
+    zzip_dir_close(dir);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
 // zziplib alone: one walk of the central directory, copying the name of each
 // entry below the listed directory.
 void BM_List_ZziplibReaddir(benchmark::State& state) {
@@ -317,10 +476,21 @@ void BM_List_ZziplibReaddir(benchmark::State& state) {
 BENCHMARK(BM_OpenSmall_Kivfs)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_OpenSmall_ZziplibCaseless)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_OpenSmall_ZziplibExact)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_OpenSmall_LibzipExact)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_OpenScaling_Kivfs)
+    ->Arg(2000)
+    ->Arg(60000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_ReadLarge_Kivfs)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReadLarge_Zziplib)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReadLarge_Libzip)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReadLarge_FileRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReadLarge_RawZlib)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_List_ZziplibWalk)
+    ->ArgsProduct({{2000, 20000}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 BENCHMARK(BM_List_Kivfs)
     ->ArgsProduct({{2000, 20000}, {0, 1}})
     ->Unit(benchmark::kMicrosecond)
@@ -363,6 +533,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
              "BM_OpenSmall_ZziplibCaseless/real_time"},
             {"small opens vs zziplib exact", "BM_OpenSmall_Kivfs/real_time",
              "BM_OpenSmall_ZziplibExact/real_time"},
+            {"small opens vs libzip exact", "BM_OpenSmall_Kivfs/real_time",
+             "BM_OpenSmall_LibzipExact/real_time"},
+            {"opens: rate at 60,000 entries / at 2,000", "BM_OpenScaling_Kivfs/60000/real_time",
+             "BM_OpenScaling_Kivfs/2000/real_time"},
             {"256 MiB deflated vs zziplib", "BM_ReadLarge_Kivfs/0/real_time",
              "BM_ReadLarge_Zziplib/0/real_time"},
             {"256 MiB deflated vs raw zlib", "BM_ReadLarge_Kivfs/0/real_time",
@@ -373,6 +547,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
              "BM_ReadLarge_Zziplib/1/real_time"},
             {"256 MiB stored vs libzip", "BM_ReadLarge_Kivfs/1/real_time",
              "BM_ReadLarge_Libzip/1/real_time"},
+            {"256 MiB stored vs reading the file", "BM_ReadLarge_Kivfs/1/real_time",
+             "BM_ReadLarge_FileRead/real_time"},
+            {"list 20,000 files vs a walk without copies", "BM_List_Kivfs/20000/0/real_time",
+             "BM_List_ZziplibWalk/20000/0/real_time"},
+            {"list 20,000 dirs vs a walk without copies", "BM_List_Kivfs/20000/1/real_time",
+             "BM_List_ZziplibWalk/20000/1/real_time"},
             {"list 2,000 files vs readdir", "BM_List_Kivfs/2000/0/real_time",
              "BM_List_ZziplibReaddir/2000/0/real_time"},
             {"list 20,000 files vs readdir", "BM_List_Kivfs/20000/0/real_time",

@@ -8,8 +8,10 @@ namespace kivfs {
 SnapshotEnum::SnapshotEnum(std::string dirPath)
     : dirPath_(std::move(dirPath)), entries_{Entry{false, std::string()}}, names_{std::string()} {}
 
+// Directory names end with "/", so only a file name holding one can ever
+// equal a directory's: the others (nearly all) need not be remembered.
 void SnapshotEnum::AddFile(std::string name) {
-    names_.insert(name);
+    if (name.find('/') != std::string::npos) names_.insert(name);
     entries_.push_back(Entry{false, std::move(name)});
 }
 

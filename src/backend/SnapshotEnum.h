@@ -50,8 +50,9 @@ class SnapshotEnum : public FsEnum {
     // position before the first entry; the real entries follow in the order
     // they were added.
     std::vector<Entry> entries_;
-    // Every name in entries_, so that a directory revealed again by a later
-    // name is found without scanning the list: listing stays linear.
+    // Every name in entries_ that a directory's could equal (directories'
+    // and the files' holding a "/"), so that a directory revealed again by a
+    // later name is found without scanning the list: listing stays linear.
     std::unordered_set<std::string> names_;
     size_t cursor_ = 0;  // 0 = the placeholder .. entries_.size() = the end
 };

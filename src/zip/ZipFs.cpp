@@ -2,6 +2,7 @@
 
 #include "backend/Failure.h"
 #include "kivfs.h"
+#include "zip/ZipEntryNames.h"
 #include "zip/ZipEnum.h"
 #include "zip/ZipFile.h"
 
@@ -62,8 +63,8 @@ const ZipIndex& ZipFs::Index() {
 }
 
 // Either way the entry found is the same, and zziplib opens that very entry
-// by its exact stored name: no entry before it has that name, or it would
-// have been found instead. zziplib fails to open an entry whose local header
+// by its exact stored name (OpenStoredEntry): no entry before it has that
+// name, or it would have been found instead. zziplib fails to open an entry whose local header
 // does not match (damage), or that the archive cannot supply.
 std::unique_ptr<FsFile> ZipFs::OpenFile(const std::string& name, int) {
     const std::optional<ZipIndex::Match> match =
@@ -80,7 +81,7 @@ std::unique_ptr<FsFile> ZipFs::OpenFile(const std::string& name, int) {
     }
     const CentralEntry& central = entries_[match->position];
     if (!Readable(central)) return nullptr;
-    ZZIP_FILE* entry = zzip_file_open(archive_, match->storedName, 0);
+    ZZIP_FILE* entry = OpenStoredEntry(archive_, match->storedName);
     if (!entry) {
         NoteFailure(KIVFS_ERR_CORRUPT);
         return nullptr;
