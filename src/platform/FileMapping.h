@@ -33,10 +33,7 @@ class FileMapping {
 
     // Copies `length` bytes from `offset` of the view into `buffer`; the caller
     // keeps offset + length within size(). False, with `buffer` partly
-    // written, when a page of the file can no longer be read. A platform may
-    // read a large copy from the file itself instead of the view, where that
-    // is faster (no page fault per page of a view not touched yet); the bytes
-    // and the failure are the same.
+    // written, when a page of the file can no longer be read.
     bool CopyOut(std::uint32_t offset, void* buffer, std::size_t length) const;
 
   private:

@@ -1,7 +1,6 @@
 // POSIX implementation of the whole-file mapping: open, fstat, mmap of the
 // whole file with PROT_READ, and a copy out of the view that survives the
-// SIGBUS raised when another process has cut the file short under it. Large
-// copies read the file with pread instead, which gives the same bytes.
+// SIGBUS raised when another process has cut the file short under it.
 #include "platform/FileMapping.h"
 
 #include <fcntl.h>
@@ -12,36 +11,12 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <mutex>
 
 namespace kivfs {
 
 namespace {
-
-// From this length on a copy reads the file rather than the view. A view
-// page touched for the first time costs a page fault, several times what
-// copying its 4 KiB costs; pread copies from the page cache without mapping
-// anything. Smaller copies (headers, names, the pieces of deflate data)
-// stay with the view, where pages already touched cost nothing more.
-constexpr std::size_t kReadThreshold = 64 * 1024;
-
-// pread until `length` bytes are in: false when the file ends first (cut
-// short under the mapping, as a fault of the view would say) or cannot be
-// read.
-bool ReadFully(int fd, std::uint32_t offset, void* buffer, std::size_t length) {
-    auto* to = static_cast<unsigned char*>(buffer);
-    while (length > 0) {
-        const ssize_t count = ::pread(fd, to, length, static_cast<off_t>(offset));
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0) return false;
-        to += count;
-        offset += static_cast<std::uint32_t>(count);
-        length -= static_cast<std::size_t>(count);
-    }
-    return true;
-}
 
 // The copy this thread is running: its recovery point and the source range it
 // reads. `recovery` is null outside CopyOut. Initial-exec TLS, because the
@@ -138,7 +113,6 @@ FileMapping::~FileMapping() {
 // The recovery point is set before the copy starts and cleared after it ends;
 // the signal fences keep the compiler from moving the copy outside that span.
 bool FileMapping::CopyOut(std::uint32_t offset, void* buffer, std::size_t length) const {
-    if (length >= kReadThreshold) return ReadFully(static_cast<int>(file_), offset, buffer, length);
     const unsigned char* from = view_ + offset;
     sigjmp_buf recovery;
     if (sigsetjmp(recovery, 0) != 0) return false;
