@@ -7,7 +7,7 @@ set -eu
 
 PACKAGES="cmake make g++ clang libclang-rt-14-dev pkg-config \
 libsqlite3-dev libzzip-dev zlib1g-dev \
-libgtest-dev googletest libbenchmark-dev libcli11-dev zip"
+libgtest-dev googletest libbenchmark-dev libcli11-dev libzip-dev help2man zip unzip"
 
 missing=""
 for p in $PACKAGES; do
