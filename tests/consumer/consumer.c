@@ -25,7 +25,9 @@ int main(int argc, char** argv) {
     if (argc != 2) return fail("usage: consumer WORKDIR");
     if (kivfsLastError() != KIVFS_OK) return fail("a failure reported before any call failed");
     if (kivfsOpenDir(NULL) != NULL) return fail("a null path opened a container");
-    if (kivfsLastError() != KIVFS_ERR_ARGUMENT) return fail("a null path was not an argument error");
+    if (kivfsLastError() != KIVFS_ERR_ARGUMENT) {
+        return fail("a null path was not an argument error");
+    }
     if (kivfsErrorText(kivfsLastError())[0] == '\0') return fail("no text for the reason");
     snprintf(store, sizeof store, "%s/consumer.db", argv[1]);
     snprintf(full, sizeof full, "%s:greeting/hello.txt", store);
