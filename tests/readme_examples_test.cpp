@@ -60,6 +60,13 @@ bool IsCommandBlock(const Block& block) {
     return true;
 }
 
+// Compiles NAME.c into the program NAME, as strictly as the consumer test.
+std::string CompileCommand(const std::string& name) {
+    return std::string(KIVFS_C_COMPILER) + " -std=c99 -Wall -Wextra -Werror -pedantic " +
+           KIVFS_C_FLAGS + " -I" + KIVFS_INCLUDE_DIR + " " + name + ".c -L" + KIVFS_LIB_DIR +
+           " -lkivfs -Wl,-rpath," + KIVFS_LIB_DIR + " -o " + name;
+}
+
 // The folder every example runs in.
 void PrepareFolder(const TempDir& dir) {
     MakeTree(dir / "logo", {{"img/logo.png", "not really a PNG"}});
@@ -83,12 +90,7 @@ TEST(ReadmeExamples, EveryExampleBuildsAndRuns) {
             const std::string name = "example" + std::to_string(++programs);
             SCOPED_TRACE(name + ":\n" + block.text);
             WriteBytes(dir / (name + ".c"), block.text);
-            ExpectClean(RunShell(
-                std::string(KIVFS_C_COMPILER) +
-                    " -std=c99 -Wall -Wextra -Werror -pedantic " KIVFS_C_FLAGS
-                    " -I" KIVFS_INCLUDE_DIR " " +
-                    name + ".c -L" KIVFS_LIB_DIR " -lkivfs -Wl,-rpath," KIVFS_LIB_DIR " -o " + name,
-                dir.path()));
+            ExpectClean(RunShell(CompileCommand(name), dir.path()));
             const ToolResult run = RunShell("./" + name, dir.path());
             EXPECT_EQ(run.status, 0) << run.out << run.err;
         } else if (IsCommandBlock(block)) {
