@@ -91,6 +91,12 @@ TEST(ToolErrors, OneLineNamingWhatFailedAndWhere) {
 
     ExpectFailure(RunTool({"stat", "saves.db:nothing"}, dir.path()),
                   "kivfs: cannot stat 'saves.db:nothing': no such file or directory\n");
+
+    // The library's reason, when it gives one beyond absence.
+    MakeTree(dir / "data", {{"a.txt", "A"}});
+    WriteBytes(dir / "secret", "S");
+    ExpectFailure(RunTool({"cat", "data:../secret"}, dir.path()),
+                  "kivfs: cannot open 'data:../secret': name leaves its root\n");
 }
 
 // What a path holds decides its kind: a file that is neither archive nor

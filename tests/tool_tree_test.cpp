@@ -170,6 +170,7 @@ TEST(ToolTree, PackSkipsWhatItCannotReadAndStoresTheRest) {
     TempDir dir;
     MakeTree(dir / "tree", {{"good.txt", "G"}, {"sub/also.txt", "A"}, {"back\\slash.txt", "B"}});
     std::filesystem::create_symlink("nowhere", dir / "tree/dangling");
+    ExpectClean(RunShell("mkfifo tree/fifo", dir.path()));
     const bool permissions = PermissionsApply(dir / "tree/sub/locked.txt");
     if (permissions) {
         WriteBytes(dir / "tree/sub/locked.txt", "L");
@@ -179,7 +180,10 @@ TEST(ToolTree, PackSkipsWhatItCannotReadAndStoresTheRest) {
         SCOPED_TRACE(target);
         const ToolResult pack = RunTool({"pack", "tree", target}, dir.path());
         EXPECT_EQ(pack.status, 1);
-        EXPECT_NE(pack.err.find("kivfs: skipped 'tree:dangling': "), std::string::npos) << pack.err;
+        EXPECT_NE(pack.err.find("kivfs: skipped 'tree:dangling': not found\n"), std::string::npos)
+            << pack.err;
+        EXPECT_NE(pack.err.find("kivfs: skipped 'tree:fifo': not a regular file\n"),
+                  std::string::npos);
         EXPECT_NE(pack.err.find("kivfs: skipped 'tree:back\\slash.txt': the name holds \"\\\""),
                   std::string::npos)
             << pack.err;
