@@ -114,6 +114,12 @@ TEST(ToolErrors, TheKindOfAContainerComesFromWhatThePathHolds) {
     EXPECT_FALSE(PathExists(dir / "x.db"));
     MakeZip(dir / "data.pak", {{"a.txt", "A"}});
     EXPECT_EQ(RunTool({"stat", "data.pak"}, dir.path()).out, "name: data.pak\nkind: zip archive\n");
+    // An archive the library refuses is reported as one, with its reason.
+    ZipImage cut = MakeZip(dir / "cut.zip", {{"a.txt", SampleText(5000)}});
+    cut.Truncate(cut.bytes.size() - 30);
+    cut.WriteTo(dir / "cut.zip");
+    ExpectFailure(RunTool({"ls", "cut.zip"}, dir.path()),
+                  "kivfs: cannot open zip archive 'cut.zip': damaged data\n");
 }
 
 TEST(ToolErrors, InspectingAMissingContainerCreatesNothing) {
