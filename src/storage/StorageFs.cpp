@@ -187,7 +187,10 @@ bool StorageFs::DeleteFile(const std::string& name) {
 bool StorageFs::RenameFile(const std::string& oldName, const std::string& newName) {
     const StoredName source = SplitStoredName(oldName);
     const StoredName target = SplitStoredName(newName);
-    if (source.path != target.path) return false;
+    if (source.path != target.path) {
+        NoteFailure(KIVFS_ERR_ARGUMENT);  // a move to another directory is MoveFile's
+        return false;
+    }
     return ChangeInScope(fixed_.renameFile, target.fileName, source.fileName, &source.path);
 }
 
@@ -240,7 +243,9 @@ bool StorageFs::MoveFile(const std::string& source, const std::string& target, b
     if (!scope.Began()) return false;
     if (source == target) {
         bool exists = false;
-        return scope.End(!failIfExists && IsFileExist(source, &exists) && exists);
+        if (!IsFileExist(source, &exists)) return false;
+        if (!exists || failIfExists) NoteFailure(exists ? KIVFS_ERR_EXISTS : KIVFS_ERR_NOT_FOUND);
+        return scope.End(exists && !failIfExists);
     }
     return scope.End(CopyFile(source, target, failIfExists) && DeleteFile(source));
 }

@@ -77,8 +77,6 @@ class StorageFs : public FsBackend {
     StatementCache& Statements() { return statements_; }
     const FixedStatements& Fixed() const { return fixed_; }
     BlobRegistry& Blobs() { return blobs_; }
-    // Runs a pinned statement to completion; true when it succeeded.
-    bool Exec(StatementCache::Entry* pinned);
     // The rowid of the file stored under `keys`: 0 when there is none, -1 when
     // the lookup could not run. Runs in the caller's transaction scope.
     int64_t FindRowId(const StoredName& keys);
@@ -98,6 +96,8 @@ class StorageFs : public FsBackend {
     bool ExplicitTransactionAlive();
 
   private:
+    // Runs a pinned statement to completion; true when it succeeded.
+    bool Exec(StatementCache::Entry* pinned);
     // Runs a pinned statement with no result rows, its names bound, in its
     // own write transaction.
     bool ChangeInScope(StatementCache::Entry* pinned, const std::string& first,
