@@ -20,9 +20,10 @@ bool StorageEnum::Build(StorageFs& store) {
     TransactionScope scope(store, TransactionScope::Access::Read);
     if (!scope.Began()) return false;
     int result = SQLITE_MISUSE;
+    const PathRange range = DirectoryRange(DirPath());  // bound, not copied: outlives the query
     {
         Statement query(store.Statements(), store.Fixed().listRange);
-        if (query.BindPathRange(1, DirectoryRange(DirPath()))) {
+        if (query.BindPathRange(1, range)) {
             while ((result = query.Step()) == SQLITE_ROW) {
                 AddRow(query.ColumnText(1), query.ColumnText(0));
             }

@@ -155,8 +155,8 @@ int64_t StorageFs::FindRowId(const StoredName& keys) {
 bool StorageFs::DeleteDirectory(const std::string& name) {
     TransactionScope scope(*this, TransactionScope::Access::Write);
     if (!scope.Began()) return false;
+    const PathRange range = DirectoryRange(name);  // bound, not copied: outlives the statement
     Statement statement(statements_, fixed_.deleteRange);
-    const PathRange range = DirectoryRange(name);
     return scope.End(statement.BindPathRange(1, range) && statement.Run());
 }
 
@@ -166,9 +166,9 @@ bool StorageFs::IsDirectoryExist(const std::string& name, bool* exists) {
     TransactionScope scope(*this, TransactionScope::Access::Read);
     if (!scope.Began()) return false;
     int result = SQLITE_MISUSE;
+    const PathRange range = DirectoryRange(name);  // bound, not copied: outlives the query
     {
         Statement query(statements_, fixed_.anyInRange);
-        const PathRange range = DirectoryRange(name);
         if (query.BindPathRange(1, range)) result = query.Step();
     }  // reset before the scope ends, so that it holds no read
     if (!scope.End(result == SQLITE_ROW || result == SQLITE_DONE)) return false;
