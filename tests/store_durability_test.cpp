@@ -75,6 +75,7 @@ TEST(StoreContention, RefusedCommitFailsTheOperationOnly) {
     ASSERT_EQ(reader.One("select count(*) from FileStorage"), "1");  // holds a read lock
     FileHandle* file = kivfsCreateFileIndir(dir, "new", 1);
     EXPECT_EQ(kivfsWrite(file, "lost?", 5), 0);
+    EXPECT_EQ(kivfsLastError(), KIVFS_ERR_BUSY);
     EXPECT_EQ(kivfsTell(file), 0);
     ASSERT_TRUE(reader.Exec("COMMIT"));
     EXPECT_EQ(kivfsWrite(file, "saved", 5), 5);
@@ -137,6 +138,7 @@ TEST(StoreContention, LookupsThatCannotRunFail) {
     lookups.emplace_back([&] {
         bool exists = true;
         EXPECT_FALSE(kivfsIsFileExist(dirs[0], "d/f", &exists));
+        EXPECT_EQ(kivfsLastError(), KIVFS_ERR_BUSY);
     });
     lookups.emplace_back([&] {
         bool exists = true;
@@ -234,6 +236,7 @@ TEST_F(StoreFullDisk, TransactionEndedBySqliteFailsAsAWhole) {
         ++written;
     }
     ASSERT_LT(written, 200) << "the disk never filled";
+    EXPECT_EQ(kivfsLastError(), KIVFS_ERR_NO_SPACE);
     EXPECT_FALSE(Put(dir, "t/after", "small"));
     EXPECT_FALSE(kivfsCommitTrans(dir));
     EXPECT_TRUE(Save(dir, "after", "a"));
@@ -267,7 +270,9 @@ TEST(StoreReadOnly, ServesReadsAndRefusesWrites) {
         failed |= !(listing && kivfsMoveNext(listing)) << 2;
         kivfsCloseEnum(listing);
         FileHandle* file = kivfsCreateFileIndir(store, "d/f", 3);
-        failed |= (kivfsWrite(file, "X", 1) != 0 || kivfsResize(file, 0)) << 3;
+        failed |= (kivfsWrite(file, "X", 1) != 0 || kivfsLastError() != KIVFS_ERR_READ_ONLY ||
+                   kivfsResize(file, 0))
+                  << 3;
         kivfsCloseFile(file);
         failed |= (kivfsDeleteFile(store, "d/f") || Save(store, "new", "n")) << 4;
         failed |= (Load(store, "d/f") != "content") << 5;
