@@ -182,6 +182,8 @@ TEST(ToolTree, PackOntoAFullDiskLeavesNothing) {
         EXPECT_EQ(pack.err.rfind("kivfs: cannot ", 0), 0u) << pack.err;
         EXPECT_TRUE(std::filesystem::is_empty(disk.path())) << pack.err;
     }
+    // A file-size limit (the fallback without a tmpfs) is not a full disk.
+    if (disk.Why().find("tmpfs") == std::string::npos) return;
     ExpectFailure(
         RunTool({"pack", "tree", disk.path() + "/full.db"}, dir.path()),
         "kivfs: cannot pack into '" + disk.path() + "/full.db': no space left on device\n");
