@@ -10,12 +10,13 @@ namespace kivfs {
 
 // A path that already exists is split into its parent and last component;
 // any other is read as container ":" inner name. Taking the last occurrence
-// means an inner name never holds a ":".
+// means an inner name never holds a ":". The ":" of a drive ('C:/x/new.txt')
+// separates nothing: such a path names no container.
 std::optional<SplitResult> SplitPath(const char* path) {
     const std::string text = NormalizedCopy(path);
     const bool exists = IsSystemDirectory(text.c_str()) || IsSystemFile(text.c_str());
     const size_t at = text.rfind(exists ? '/' : ':');
-    if (at == std::string::npos) return std::nullopt;
+    if (at == std::string::npos || (!exists && at < DrivePrefixLength(text))) return std::nullopt;
     return SplitResult{text.substr(0, at + 1), text.substr(at + 1)};
 }
 

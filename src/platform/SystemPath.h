@@ -5,7 +5,15 @@
 // platform (platform/posix/SystemPath.cpp here).
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 namespace kivfs {
+
+// The length of the drive that `path` starts with ("C:" on Windows: 2), 0
+// when it starts with none or the system has no drives. A full path's
+// container ":" is never the one of a drive.
+size_t DrivePrefixLength(const std::string& path);
 
 // True when `path` names an existing directory.
 bool IsSystemDirectory(const char* path);
