@@ -3,12 +3,17 @@
 // temporary folder.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <future>
 #include <string>
 
 #include "kivfs.h"
+#include "support/SpecialFiles.h"
 #include "support/TempDir.h"
 
+using kivfs_test::MakeFifo;
 using kivfs_test::PathExists;
 using kivfs_test::ReadBytes;
 using kivfs_test::TempDir;
@@ -101,6 +106,37 @@ TEST_F(NativeFile, WritingModesCreateMissingParents) {
     EXPECT_TRUE(std::filesystem::is_directory(tmp_ / "a/b"));
     // Nor is an existing directory, in any mode.
     for (int mode = 0; mode <= 5; ++mode) EXPECT_EQ(Open("a", mode), nullptr) << mode;
+}
+
+// A FIFO, a device (reached through a symbolic link, as links are followed)
+// and a directory are no files in any mode; a link to a regular file is. An
+// open that waits for the FIFO's peer is freed by opening both ends at once
+// (which never waits) and reported, so a fault cannot hang the run.
+TEST_F(NativeFile, OnlyRegularFilesOpenAndNothingWaits) {
+    ASSERT_TRUE(MakeFifo(tmp_ / "pipe"));
+    std::filesystem::create_symlink("/dev/null", tmp_ / "device");
+    std::filesystem::create_directory(tmp_ / "folder");
+    WriteBytes(tmp_ / "real.txt", "real");
+    std::filesystem::create_symlink(tmp_ / "real.txt", tmp_ / "link.txt");
+    for (const char* name : {"pipe", "device", "folder"}) {
+        for (int mode = 0; mode <= 5; ++mode) {
+            auto opening = std::async(std::launch::async, [&] { return Open(name, mode); });
+            FileHandle* file = nullptr;
+            if (opening.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
+                std::fstream peer(tmp_ / name, std::ios::in | std::ios::out);
+                file = opening.get();
+                ADD_FAILURE() << "the open waited: " << name << ", mode " << mode;
+            } else {
+                file = opening.get();
+            }
+            EXPECT_EQ(file, nullptr) << name << ", mode " << mode;
+            kivfsCloseFile(file);
+        }
+    }
+    FileHandle* file = Open("link.txt", 3);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(ReadRest(file), "real");
+    kivfsCloseFile(file);
 }
 
 TEST_F(NativeFile, ErrorIsSetOnlyOnceAReadRunsIntoTheEnd) {

@@ -3,6 +3,9 @@
 #include <utility>
 
 #include "api/Container.h"
+#include "backend/Failure.h"
+#include "backend/NameLeavesRoot.h"
+#include "kivfs.h"
 #include "mount/MountPrefix.h"
 
 namespace kivfs {
@@ -37,13 +40,20 @@ void MountTable::Unmount(const std::string& name) {
     entries_.erase(name);
 }
 
-// Only an exact, case-sensitive match of the prefix counts.
+// Only an exact, case-sensitive match of the prefix counts. A rest that
+// climbs above the mount's root finds nothing, whatever the container: its
+// translation would name a system path outside the mount.
 MountedPath MountTable::Resolve(const std::string& virtualPath) const {
     const std::string key = MountPrefix(virtualPath);
     if (key.empty()) return {};
     const auto found = entries_.find(key);
     if (found == entries_.end()) return {};
-    return {&found->second, virtualPath.substr(key.size())};
+    std::string inner = virtualPath.substr(key.size());
+    if (NameLeavesRoot(inner)) {
+        NoteFailure(KIVFS_ERR_OUTSIDE_ROOT);
+        return {};
+    }
+    return {&found->second, std::move(inner)};
 }
 
 // At unload the backends of mounts still present are let go without being

@@ -33,7 +33,9 @@ class MountTable {
     // Closes the container of `name` and removes the entry; a name not
     // mounted is ignored.
     void Unmount(const std::string& name);
-    // Looks up the mount named by the MountPrefix of `virtualPath` (normalised).
+    // Looks up the mount named by the MountPrefix of `virtualPath`
+    // (normalised); finds nothing when the rest climbs above the mount's root
+    // (NameLeavesRoot).
     MountedPath Resolve(const std::string& virtualPath) const;
 
     ~MountTable();

@@ -5,7 +5,8 @@
 // Error reports only the end-of-file indicator, which is set once a read has
 // run into the end (not when a read stops exactly at it) and cleared by a
 // successful Seek. Seek answers 0 on success and non-zero on failure, not the
-// new position. The length cannot be changed through this file.
+// new position. The length cannot be changed through this file. A transfer
+// or move the system refuses notes its reason for the calling export.
 #pragma once
 
 #include <string>
@@ -20,11 +21,9 @@ class NativeFile : public FsFile {
     // A file whose stream is not open yet.
     NativeFile() = default;
 
-    // Opens the stream (see FileStream::Open); false leaves it closed, and
-    // the file may be opened again.
-    bool Open(const std::string& path, const char* modeText) {
-        return stream_.Open(path, modeText);
-    }
+    // Opens the stream (see FileStream::Open): KIVFS_OK, or the cause of the
+    // failure, which leaves it closed and the file may be opened again.
+    int Open(const std::string& path, const char* modeText) { return stream_.Open(path, modeText); }
 
     int Read(void* buffer, int length) override;
     int Write(const void* buffer, int length) override;

@@ -2,6 +2,9 @@
 
 #include <iterator>
 
+#include "backend/Failure.h"
+#include "backend/NameLeavesRoot.h"
+#include "kivfs.h"
 #include "native/NativeEnum.h"
 #include "native/NativeFile.h"
 #include "platform/SystemPath.h"
@@ -20,6 +23,15 @@ bool ModeCreates(int mode) {
     return kModeTexts[mode][0] != 'r';
 }
 
+// Names are refused, with their cause noted, when their ".." components
+// climb above the root: joined to it, they would reach files outside the
+// container.
+bool StaysInside(const std::string& name) {
+    if (!NameLeavesRoot(name)) return true;
+    NoteFailure(KIVFS_ERR_OUTSIDE_ROOT);
+    return false;
+}
+
 }  // namespace
 
 // The root always ends with "/", so a name is joined to it directly.
@@ -30,15 +42,23 @@ NativeFs::NativeFs(const std::string& path) : root_(path) {
 // A first open settles most requests; only when it fails in a creating mode
 // may missing parent directories be the cause, so they are made and the open
 // tried once more. Directories made on the way stay, even when the second
-// open fails too (a name ending in "/" names a directory, never a file).
+// open fails too (a name ending in "/" names a directory, never a file). The
+// last attempt's cause is the one noted: it is what finally stood in the way.
 std::unique_ptr<FsFile> NativeFs::OpenFile(const std::string& name, int mode) {
-    if (mode < 0 || mode >= kModeCount) return nullptr;
+    if (mode < 0 || mode >= kModeCount) {
+        NoteFailure(KIVFS_ERR_ARGUMENT);
+        return nullptr;
+    }
+    if (!StaysInside(name)) return nullptr;
     const std::string path = root_ + name;
     auto file = std::make_unique<NativeFile>();
-    if (file->Open(path, kModeTexts[mode])) return file;
-    if (!ModeCreates(mode)) return nullptr;
-    CreateParents(name);
-    if (file->Open(path, kModeTexts[mode])) return file;
+    int cause = file->Open(path, kModeTexts[mode]);
+    if (cause != KIVFS_OK && ModeCreates(mode)) {
+        CreateParents(name);
+        cause = file->Open(path, kModeTexts[mode]);
+    }
+    if (cause == KIVFS_OK) return file;
+    NoteFailure(cause);
     return nullptr;
 }
 
@@ -55,21 +75,26 @@ void NativeFs::CreateParents(const std::string& name) const {
 // one ending in "/". A name without it ('sub') is accepted when root + name is
 // a directory, and then lists the root's entries that begin with 'sub'.
 std::unique_ptr<FsEnum> NativeFs::CreateEnum(const std::string& name) {
+    if (!StaysInside(name)) return nullptr;
     std::string dirPath = root_ + name;
-    if (!IsSystemDirectory(dirPath.c_str())) return nullptr;
+    if (!IsSystemDirectory(dirPath.c_str())) {
+        NoteFailure(KIVFS_ERR_NOT_FOUND);
+        return nullptr;
+    }
     return std::make_unique<NativeEnum>(std::move(dirPath), name);
 }
 
 // Names are resolved against the root, as OpenFile and CreateEnum resolve
-// them, never against the process's current directory.
+// them, never against the process's current directory. A name that climbs
+// out is not answered at all: "no" would still tell about the outside.
 bool NativeFs::IsFileExist(const std::string& name, bool* exists) {
-    if (!exists) return false;
+    if (!exists || !StaysInside(name)) return false;
     *exists = IsSystemFile((root_ + name).c_str());
     return true;
 }
 
 bool NativeFs::IsDirectoryExist(const std::string& name, bool* exists) {
-    if (!exists) return false;
+    if (!exists || !StaysInside(name)) return false;
     *exists = IsSystemDirectory((root_ + name).c_str());
     return true;
 }

@@ -2,11 +2,13 @@
 // the C runtime's buffered streams.
 //
 // Opened by UTF-8 path with one of the six stdio mode texts ("rb", "wb",
-// "ab", "rb+", "wb+", "ab+"); closed when the object dies. Only
-// non-directories open: a directory is refused in every mode, as the wide
-// open of other systems refuses it. Reads and writes may follow each other in
-// any order: the stream inserts the repositioning or flush that the C library
-// requires between the two directions.
+// "ab", "rb+", "wb+", "ab+"), with their C meanings (creation, truncation,
+// append); closed when the object dies. Only regular files open: a
+// directory, FIFO, socket or device is refused in every mode. Reads and
+// writes may follow each other in any order: the stream inserts the
+// repositioning or flush that the C library requires between the two
+// directions. Failed transfers and moves leave the system's reason in errno,
+// as the C library's stream calls do.
 #pragma once
 
 #include <cstddef>
@@ -24,10 +26,17 @@ class FileStream {
     FileStream(const FileStream&) = delete;
     FileStream& operator=(const FileStream&) = delete;
 
-    // Opens `path` with `modeText` on a stream not yet open; false when the
-    // file cannot be opened so (missing where the mode needs it, a
-    // directory, no access, ...), and the stream then stays closed.
-    bool Open(const std::string& path, const char* modeText);
+    // Opens `path` with `modeText` on a stream not yet open. Returns KIVFS_OK
+    // (0) once the stream is open; otherwise the KIVFS_ERR_* cause, and the
+    // stream stays closed. What the path names is checked before anything
+    // can wait or change: a FIFO without a peer never blocks the call, and
+    // "wb"/"wb+" truncate only a regular file. Anything but a regular file
+    // gives KIVFS_ERR_NOT_A_FILE; a system refusal gives its reason through
+    // ErrnoToCode (NOT_FOUND, PERMISSION, NO_SPACE, ...); a mode text not
+    // among the six gives KIVFS_ERR_ARGUMENT. Nothing is noted for the
+    // calling export: the caller decides which of its attempts explains a
+    // failure.
+    int Open(const std::string& path, const char* modeText);
 
     // The calls below require an open stream.
 

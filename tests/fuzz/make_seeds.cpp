@@ -164,6 +164,18 @@ void PathsSeeds(const fs::path& folder) {
     mounts.Bytes({kUnmountOp}).Text("app:");
     mounts.Bytes({kTranslateOp}).Text("app:x").Bytes({4});
     Save(folder, "mounts", mounts.bytes());
+
+    Seed climbing;
+    climbing.Bytes({kCreateDirOp}).Text("c");
+    climbing.Bytes({kOpenDirOp}).Text("c").Bytes({3});
+    climbing.Bytes({kOpenFileIn}).Text("../x").Bytes({1});
+    climbing.Bytes({kListIn}).Text("a/../../");
+    climbing.Bytes({kDirExistsIn}).Text("..\\c");
+    climbing.Bytes({kMountOp}).Text("up:").Text("c");
+    climbing.Bytes({kStubOp}).Text("up:a/../../x").Bytes({1});
+    climbing.Bytes({kTranslateOp}).Text("up:../c/x").Bytes({16});
+    climbing.Bytes({kTranslateOp}).Text("up:a/b/../x").Bytes({16});
+    Save(folder, "climbing", climbing.bytes());
 }
 
 }  // namespace

@@ -4,10 +4,13 @@
 //
 // The bytes (PathsFuzzOps.h) become null, empty, 64 KiB long, non-UTF-8 and
 // "\" / ":" / ".." laden texts. Everything runs inside a work folder: system
-// paths are given below it, every text is kept from climbing out (Confine),
-// and the folder is emptied after each input. Besides surviving, the calls are held to the results
-// they promise: translation's length and strncpy-like filling, a created directory that exists,
-// handles that work when they are handed out.
+// paths are given below it and kept from climbing out (Confine), and the
+// folder is emptied after each input. Names inside a container and the rest
+// of a virtual path may climb one level above their root: the library must
+// refuse them where they would reach a folder (ClimbsOut). Besides
+// surviving, the calls are held to the results they promise: translation's
+// length and strncpy-like filling, a created directory that exists, handles
+// that work when they are handed out, climbing names refused.
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -31,21 +34,32 @@ bool IsSeparator(char c) {
     return c == '/' || c == '\\';
 }
 
+// How a text is kept inside the sandbox.
+enum class Scope {
+    kSystemPath,  // resolved by the system: no part may climb above its start
+    kName,        // checked by the library: may climb one level, never more
+};
+
 // Keeps a text inside the folder it is resolved against, whatever the
-// library makes of it: it may not start at the file system's root, and no
-// ".." may climb above the start of its part (the text before, between and
-// after its ":"s), since each part is resolved against a folder at or below
-// the work folder (the work folder itself, a container, a mount). An
+// library makes of it. A system path may not start at the file system's
+// root, and no ".." may climb above the start of its part (the text before,
+// between and after its ":"s), since each part is resolved against a folder
+// at or below the work folder (the work folder itself, a container, a mount).
+// A name (":" is a plain character in it) may climb one level, which is still
+// inside the sandbox, so that the library's refusal is put to the test. An
 // offending ".." becomes "._".
-std::string Confine(std::string text) {
-    if (!text.empty() && IsSeparator(text[0])) text[0] = '_';
-    size_t depth = 0;
+std::string Confine(std::string text, Scope scope = Scope::kSystemPath) {
+    const bool systemPath = scope == Scope::kSystemPath;
+    if (systemPath && !text.empty() && IsSeparator(text[0])) text[0] = '_';
+    const int lowest = systemPath ? 0 : -1;
+    int depth = 0;
     for (size_t begin = 0; begin <= text.size();) {
         size_t end = begin;
-        while (end < text.size() && !IsSeparator(text[end]) && text[end] != ':') ++end;
+        while (end < text.size() && !IsSeparator(text[end]) && (!systemPath || text[end] != ':'))
+            ++end;
         const std::string segment = text.substr(begin, end - begin);
         if (segment == "..") {
-            if (depth == 0) {
+            if (depth == lowest) {
                 text[begin + 1] = '_';
             } else {
                 --depth;
@@ -59,6 +73,28 @@ std::string Confine(std::string text) {
     return text;
 }
 
+// True when the ".." components of a name climb above its start at some
+// point, "/" and "\" both separating: such a name must not reach a folder.
+bool ClimbsOut(const std::string& name) {
+    int depth = 0;
+    for (size_t begin = 0; begin <= name.size();) {
+        size_t end = begin;
+        while (end < name.size() && !IsSeparator(name[end])) ++end;
+        const std::string segment = name.substr(begin, end - begin);
+        if (segment == ".." && --depth < 0) return true;
+        if (segment != ".." && !segment.empty() && segment != ".") ++depth;
+        begin = end + 1;
+    }
+    return false;
+}
+
+// The name a virtual path gives inside its mount: the rest after its first
+// ":", or the whole text when it has none (the bridge puts "app:" in front).
+std::string RestOf(const std::string& virtualPath) {
+    const size_t colon = virtualPath.find(':');
+    return colon == std::string::npos ? virtualPath : virtualPath.substr(colon + 1);
+}
+
 // The folder the inputs run in.
 const std::string& WorkFolder() {
     static const std::string folder = [] {
@@ -69,9 +105,13 @@ const std::string& WorkFolder() {
     return folder;
 }
 
-// A text argument: a name, a virtual path, or (`systemPath`) a path of the
+// What a text argument stands for.
+enum class Role { kName, kVirtualPath, kSystemPath };
+
+// A text argument: a name inside a container, a virtual path (kept as a
+// system path up to its first ":" and as a name after it), or a path of the
 // file system, which is then given below the work folder.
-Text TextArgument(FuzzInput& in, bool systemPath = false) {
+Text TextArgument(FuzzInput& in, Role role) {
     std::string text;
     switch (in.Byte() % 4) {
         case kNullText:
@@ -88,8 +128,27 @@ Text TextArgument(FuzzInput& in, bool systemPath = false) {
             text = in.Until(0);
             break;
     }
-    text = Confine(text);
-    return systemPath ? WorkFolder() + "/" + text : text;
+    switch (role) {
+        case Role::kName:
+            return Confine(text, Scope::kName);
+        case Role::kVirtualPath: {
+            const size_t colon = text.find(':');
+            if (colon == std::string::npos) return Confine(text, Scope::kName);
+            return Confine(text.substr(0, colon)) + ":" +
+                   Confine(text.substr(colon + 1), Scope::kName);
+        }
+        case Role::kSystemPath:
+            break;
+    }
+    return WorkFolder() + "/" + Confine(text);
+}
+
+// True when `path` names a real directory, as the container choice reads it:
+// one trailing ":" dropped.
+bool IsFolder(std::string path) {
+    if (!path.empty() && path.back() == ':') path.pop_back();
+    std::error_code ignored;
+    return !path.empty() && std::filesystem::is_directory(path, ignored);
 }
 
 const char* Pointer(const Text& text) {
@@ -138,7 +197,8 @@ class PathsRun {
     void Step(FuzzInput& in);
 
   private:
-    void InContainer(DirHandle* dir, FuzzInput& in);
+    // `folder`: the container is a real directory, where names are resolved.
+    void InContainer(DirHandle* dir, bool folder, FuzzInput& in);
     void Translate(const Text& path, unsigned size);
 
     std::vector<Text> mounts_;  // every name mounted, unmounted at the end
@@ -150,13 +210,14 @@ void PathsRun::Step(FuzzInput& in) {
     // paths; the others system paths.
     const bool virtualPath =
         op == kUnmountOp || op == kTranslateOp || op == kStubOp || op == kMountOp;
-    const Text path = TextArgument(in, !virtualPath);
+    const Text path = TextArgument(in, virtualPath ? Role::kVirtualPath : Role::kSystemPath);
     switch (op) {
         case kOpenDirOp: {
+            const bool folder = path && IsFolder(Normalized(*path));
             DirHandle* dir = kivfsOpenDir(Pointer(path));
             Expect(!dir || (path && !path->empty()), "a container from no path");
             const int steps = in.Byte() % 4;
-            for (int step = 0; step < steps && dir; ++step) InContainer(dir, in);
+            for (int step = 0; step < steps && dir; ++step) InContainer(dir, folder, in);
             kivfsCloseDir(dir);
             break;
         }
@@ -175,7 +236,7 @@ void PathsRun::Step(FuzzInput& in) {
             break;
         }
         case kMountOp: {
-            const Text sysPath = TextArgument(in, true);
+            const Text sysPath = TextArgument(in, Role::kSystemPath);
             kivFSMountPath(Pointer(path), Pointer(sysPath));
             mounts_.push_back(path);
             break;
@@ -194,6 +255,7 @@ void PathsRun::Step(FuzzInput& in) {
         }
         case kStubOp: {
             StubOps* ops = kivFSCreateStub(Pointer(path), static_cast<int8_t>(in.Byte()));
+            Expect(!ops || !ClimbsOut(RestOf(*path)), "a stub for a climbing name");
             if (ops) {
                 char bytes[8] = "stub";
                 ops->writeFn(ops->file, bytes, 4);
@@ -209,27 +271,32 @@ void PathsRun::Step(FuzzInput& in) {
 }
 
 // One call inside an open container with hostile names.
-void PathsRun::InContainer(DirHandle* dir, FuzzInput& in) {
+void PathsRun::InContainer(DirHandle* dir, bool folder, FuzzInput& in) {
     const uint8_t op = in.Byte() % kContainerOpCount;
-    const Text name = op == kTransactionIn ? Text() : TextArgument(in);
+    const Text name = op == kTransactionIn ? Text() : TextArgument(in, Role::kName);
     const char* first = Pointer(name);
+    // A folder refuses a climbing name in every call.
+    const bool refused = folder && name && ClimbsOut(*name);
     bool exists = false;
     switch (op) {
         case kFileExistsIn:
-            Expect(!kivfsIsFileExist(dir, first, &exists) || first, "exists of null");
+            Expect(!kivfsIsFileExist(dir, first, &exists) || (first && !refused),
+                   "exists of null or of a climbing name");
             break;
         case kDirExistsIn:
-            Expect(!kivfsIsDirectoryExist(dir, first, &exists) || first, "exists of null");
+            Expect(!kivfsIsDirectoryExist(dir, first, &exists) || (first && !refused),
+                   "exists of null or of a climbing name");
             break;
         case kListIn: {
             EnumHandle* listing = kivfsCreateEnumIndir(dir, first);
+            Expect(!listing || !refused, "a listing for a climbing name");
             if (listing) ExerciseListing(listing);
             kivfsCloseEnum(listing);
             break;
         }
         case kOpenFileIn: {
             FileHandle* file = kivfsCreateFileIndir(dir, first, static_cast<int8_t>(in.Byte()));
-            Expect(!file || (first && *first), "a file from no name");
+            Expect(!file || (first && *first && !refused), "a file from no or a climbing name");
             if (file) ExerciseFile(file);
             kivfsCloseFile(file);
             break;
@@ -243,7 +310,7 @@ void PathsRun::InContainer(DirHandle* dir, FuzzInput& in) {
         case kRenameIn:
         case kCopyIn:
         case kMoveIn: {
-            const Text target = TextArgument(in);
+            const Text target = TextArgument(in, Role::kName);
             const char* second = Pointer(target);
             const bool done = op == kRenameIn ? kivfsRenameFile(dir, first, second)
                               : op == kCopyIn ? kivfsCopyFile(dir, first, second, false)
@@ -262,6 +329,8 @@ void PathsRun::InContainer(DirHandle* dir, FuzzInput& in) {
 void PathsRun::Translate(const Text& path, unsigned size) {
     const int length = kivFSKivToSyspath(Pointer(path), nullptr, 0);
     Expect(length >= 0, "translated length");
+    Expect(length == 0 || path->find(':') == std::string::npos || !ClimbsOut(RestOf(*path)),
+           "translation of a climbing name");
     Expect(kivFSKivToSyspath(Pointer(path), nullptr, size) == (size ? 0 : length),
            "translation into null");
     if (size == 0) return;
