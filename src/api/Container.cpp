@@ -1,5 +1,7 @@
 #include "api/Container.h"
 
+#include "backend/Failure.h"
+#include "kivfs.h"
 #include "native/OpenNativeFs.h"
 #include "platform/SystemPath.h"
 #include "platform/Text.h"
@@ -21,12 +23,18 @@ std::optional<SplitResult> SplitPath(const char* path) {
 }
 
 // The probes run in a fixed order: real directories win over archives, and
-// the store, which creates what is missing, comes last.
+// the store, which creates what is missing, comes last. A path the system
+// would read as a device or refuse as a name (Windows: 'C:/x/aux.txt',
+// 'a:b') is no container: no probe, SQLite's included, may open it.
 std::unique_ptr<FsBackend> SelectBackend(const std::string& container) {
     if (container.empty()) return nullptr;
     std::string path = container;
     if (path.back() == ':') path.pop_back();
     NormalizeSlashes(path);
+    if (!IsUsableSystemPath(path.c_str())) {
+        NoteFailure(KIVFS_ERR_NOT_A_FILE);
+        return nullptr;
+    }
     if (IsSystemDirectory(path.c_str())) return OpenNativeFs(path);
     if (auto zip = OpenZipFs(path)) return zip;
     return OpenStorageFs(path);

@@ -15,6 +15,12 @@ namespace kivfs {
 // container ":" is never the one of a drive.
 size_t DrivePrefixLength(const std::string& path);
 
+// False when the system would take `path` for a device or refuse it as a
+// name: on Windows a reserved device name in any folder ('C:/x/aux.txt'),
+// a character Windows forbids ('a:b'), a path too long for the system.
+// POSIX paths name places, so every non-empty one is usable there.
+bool IsUsableSystemPath(const char* path);
+
 // True when `path` names an existing directory.
 bool IsSystemDirectory(const char* path);
 

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
 
 #include "backend/Failure.h"
 #include "kivfs.h"
@@ -29,7 +30,8 @@ int CauseOf(const std::function<void()>& work) {
 
 TEST(NativeCauses, EachRefusalNamesItsCause) {
     TempDir tmp;
-    ASSERT_TRUE(kivfs_test::MakeFifo(tmp / "pipe"));
+    // Windows folders hold no FIFOs: there the FIFO cases are left out.
+    const bool fifo = kivfs_test::MakeFifo(tmp / "pipe");
     std::filesystem::create_directory(tmp / "folder");
     NativeFs fs(tmp.path());
     bool exists = false;
@@ -49,7 +51,10 @@ TEST(NativeCauses, EachRefusalNamesItsCause) {
         {"missing folder", [&] { fs.CreateEnum("missing/"); }, KIVFS_ERR_NOT_FOUND},
         {"mode", [&] { fs.OpenFile("x.txt", 6); }, KIVFS_ERR_ARGUMENT},
     };
-    for (const auto& c : cases) EXPECT_EQ(CauseOf(c.work), c.cause) << c.what;
+    for (const auto& c : cases) {
+        if (!fifo && std::string(c.what).rfind("FIFO", 0) == 0) continue;
+        EXPECT_EQ(CauseOf(c.work), c.cause) << c.what;
+    }
     EXPECT_FALSE(std::filesystem::exists(tmp / "x.txt"));
 }
 

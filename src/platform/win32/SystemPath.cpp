@@ -30,6 +30,10 @@ size_t DrivePrefixLength(const std::string& path) {
     return DriveLengthAt(path, 0);
 }
 
+bool IsUsableSystemPath(const char* path) {
+    return path && *path && IsUsablePath(ToUtf16(path));
+}
+
 bool IsSystemDirectory(const char* path) {
     const DWORD attributes = Attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "kivIOStub.h"
 #include "kivfs.h"
 
@@ -28,9 +30,11 @@ TEST(DllMain, LoadRegistersOnceAndAnExplicitCallAgain) {
     EXPECT_EQ(init(), 2) << "the load registered once";
 
     // The registered create callback opens through the library's mounts.
-    char folder[MAX_PATH];
-    ASSERT_GT(GetCurrentDirectoryA(MAX_PATH, folder), 0u);
-    Export<MountFn>(library, "kivFSMountPath")("app:", folder);
+    char program[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameA(nullptr, program, MAX_PATH), 0u);
+    const std::string path = program;
+    const std::string folder = path.substr(0, path.find_last_of("\\/"));
+    Export<MountFn>(library, "kivFSMountPath")("app:", folder.c_str());
     StubOps* ops = kivIOOpen("app:dll_load_test.exe", 0);
     ASSERT_NE(ops, nullptr);
     char head[2] = {};
