@@ -61,13 +61,17 @@ TEST_F(ClimbingNames, DirectoryContainerRefusesThemInEveryCall) {
         for (int mode = 0; mode <= 5; ++mode) {
             FileHandle* file = kivfsCreateFileIndir(dir_, name, mode);
             EXPECT_EQ(file, nullptr) << name << ", mode " << mode;
+            EXPECT_EQ(kivfsLastError(), KIVFS_ERR_OUTSIDE_ROOT) << name;
             kivfsCloseFile(file);
         }
         bool exists = false;
         EXPECT_FALSE(kivfsIsFileExist(dir_, name, &exists)) << name;
+        EXPECT_EQ(kivfsLastError(), KIVFS_ERR_OUTSIDE_ROOT) << name;
         EXPECT_FALSE(kivfsIsDirectoryExist(dir_, name, &exists)) << name;
+        EXPECT_EQ(kivfsLastError(), KIVFS_ERR_OUTSIDE_ROOT) << name;
         EnumHandle* listing = kivfsCreateEnumIndir(dir_, name);
         EXPECT_EQ(listing, nullptr) << name;
+        EXPECT_EQ(kivfsLastError(), KIVFS_ERR_OUTSIDE_ROOT) << name;
         kivfsCloseEnum(listing);
         EXPECT_FALSE(kivfsDeleteFile(dir_, name));
         EXPECT_FALSE(kivfsRenameFile(dir_, name, "a/moved.txt"));
@@ -115,9 +119,13 @@ TEST_F(ClimbingNames, MountsRefuseThemForTheBridgeAndTranslation) {
     ScopedMount save("save:", tmp_ / "save.db");
     for (const char* path : {"two:../outside.txt", "two:a/../../outside.txt", "save:../x.bin",
                              "two:..", "two:a/b/../../.."}) {
-        for (int mode : {0, 1, 3}) EXPECT_EQ(kivFSCreateStub(path, mode), nullptr) << path;
+        for (int mode : {0, 1, 3}) {
+            EXPECT_EQ(kivFSCreateStub(path, mode), nullptr) << path;
+            EXPECT_EQ(kivfsLastError(), KIVFS_ERR_OUTSIDE_ROOT) << path;
+        }
         std::string buffer(8, 'x');
         EXPECT_EQ(kivFSKivToSyspath(path, buffer.data(), 8), 0) << path;
+        EXPECT_EQ(kivfsLastError(), KIVFS_ERR_OUTSIDE_ROOT) << path;
         EXPECT_EQ(buffer, std::string(8, '\0')) << path;
         EXPECT_EQ(kivFSKivToSyspath(path, nullptr, 0), 0) << path;
     }

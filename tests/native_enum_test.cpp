@@ -101,6 +101,7 @@ TEST_F(NativeDir, ListsNamesFullNamesAndDirectories) {
                                                {"subway.txt", "subsubway.txt", false}}));
     EXPECT_EQ(kivfsCreateEnumIndir(dir_, "a.txt"), nullptr);
     EXPECT_EQ(kivfsCreateEnumIndir(dir_, "missing/"), nullptr);
+    EXPECT_EQ(kivfsLastError(), KIVFS_ERR_NOT_FOUND);
 
     std::filesystem::create_directory(tmp_ / "empty");
     EXPECT_TRUE(List("empty/").empty());

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <future>
 #include <string>
+#include <utility>
 
 #include "kivfs.h"
 #include "support/SpecialFiles.h"
@@ -52,9 +53,13 @@ class NativeFile : public ::testing::Test {
 TEST_F(NativeFile, ModesThatNeedAnExistingFileCreateNothing) {
     for (int mode : {0, 3}) {
         EXPECT_EQ(Open("missing.txt", mode), nullptr) << mode;
+        EXPECT_EQ(kivfsLastError(), KIVFS_ERR_NOT_FOUND);
         EXPECT_EQ(Open("x/missing.txt", mode), nullptr) << mode;
     }
-    for (int mode : {-1, 6, 100}) EXPECT_EQ(Open("odd.txt", mode), nullptr) << mode;
+    for (int mode : {-1, 6, 100}) {
+        EXPECT_EQ(Open("odd.txt", mode), nullptr) << mode;
+        EXPECT_EQ(kivfsLastError(), KIVFS_ERR_ARGUMENT);
+    }
     EXPECT_TRUE(std::filesystem::is_empty(tmp_.path()));
 }
 
@@ -111,7 +116,8 @@ TEST_F(NativeFile, WritingModesCreateMissingParents) {
 // A FIFO, a device (reached through a symbolic link, as links are followed)
 // and a directory are no files in any mode; a link to a regular file is. An
 // open that waits for the FIFO's peer is freed by opening both ends at once
-// (which never waits) and reported, so a fault cannot hang the run.
+// (which never waits) and reported, so a fault cannot hang the run. The code
+// is read on the opening thread, as it is kept per thread.
 TEST_F(NativeFile, OnlyRegularFilesOpenAndNothingWaits) {
     if (!MakeFifo(tmp_ / "pipe")) GTEST_SKIP() << "no FIFOs in folders here (Windows)";
     std::filesystem::create_symlink("/dev/null", tmp_ / "device");
@@ -120,17 +126,21 @@ TEST_F(NativeFile, OnlyRegularFilesOpenAndNothingWaits) {
     std::filesystem::create_symlink(tmp_ / "real.txt", tmp_ / "link.txt");
     for (const char* name : {"pipe", "device", "folder"}) {
         for (int mode = 0; mode <= 5; ++mode) {
-            auto opening = std::async(std::launch::async, [&] { return Open(name, mode); });
-            FileHandle* file = nullptr;
+            auto opening = std::async(std::launch::async, [&] {
+                FileHandle* file = Open(name, mode);
+                return std::make_pair(file, kivfsLastError());
+            });
+            std::pair<FileHandle*, int> opened;
             if (opening.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
                 std::fstream peer(tmp_ / name, std::ios::in | std::ios::out);
-                file = opening.get();
+                opened = opening.get();
                 ADD_FAILURE() << "the open waited: " << name << ", mode " << mode;
             } else {
-                file = opening.get();
+                opened = opening.get();
             }
-            EXPECT_EQ(file, nullptr) << name << ", mode " << mode;
-            kivfsCloseFile(file);
+            EXPECT_EQ(opened.first, nullptr) << name << ", mode " << mode;
+            EXPECT_EQ(opened.second, KIVFS_ERR_NOT_A_FILE) << name << ", mode " << mode;
+            kivfsCloseFile(opened.first);
         }
     }
     FileHandle* file = Open("link.txt", 3);

@@ -1,9 +1,11 @@
 #!/bin/sh
 # Sets up what is missing, then builds and runs the whole test suite twice:
 # a normal build and one under AddressSanitizer + UndefinedBehaviorSanitizer;
-# then runs each fuzz target for a short while (KIVFS_FUZZ_SECONDS, 60 by
-# default; 0 skips the stage), so that a regression they would catch is;
-# last the Windows builds under Wine (KIVFS_WINDOWS=0 skips them).
+# then the tests that run threads under ThreadSanitizer (only those: a race
+# needs threads to show, and the stage stays short); then runs each fuzz
+# target for a short while (KIVFS_FUZZ_SECONDS, 60 by default; 0 skips the
+# stage), so that a regression they would catch is; last the Windows builds
+# under Wine (KIVFS_WINDOWS=0 skips them).
 set -eu
 cd "$(dirname "$0")/.."
 ./tools/setup-deps.sh
@@ -17,6 +19,12 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKIVFS_SANITIZE=ON -DKIVFS_BU
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DKIVFS_TSAN=ON -DKIVFS_BUILD_BENCH=OFF \
+    -DKIVFS_BUILD_TOOL=OFF -DKIVFS_BUILD_EXAMPLES=OFF >/dev/null
+cmake --build build-tsan -j"$jobs" --target threads_test error_codes_test
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j"$jobs" \
+    -R '^(Threads|ErrorCodes)\.'
 
 fuzz_seconds=${KIVFS_FUZZ_SECONDS:-60}
 if [ "$fuzz_seconds" -gt 0 ]; then

@@ -1,5 +1,6 @@
 #include "api/Container.h"
 
+#include "api/Guarded.h"
 #include "backend/Failure.h"
 #include "kivfs.h"
 #include "native/OpenNativeFs.h"
@@ -22,12 +23,25 @@ std::optional<SplitResult> SplitPath(const char* path) {
     return SplitResult{text.substr(0, at + 1), text.substr(at + 1)};
 }
 
+namespace {
+
+// Why neither probe took a file, from the causes each noted: the store's
+// "not a database" says less than the zip probe's reason for refusing what
+// looked like an archive (zip64, encryption, damage); any other cause of the
+// store (locked, no permission, no space) names the real obstacle.
+int MostSpecificCause(int zipCause, int storeCause) {
+    if (storeCause == KIVFS_ERR_CORRUPT && zipCause != KIVFS_OK) return zipCause;
+    return storeCause != KIVFS_OK ? storeCause : zipCause;
+}
+
+}  // namespace
+
 // The probes run in a fixed order: real directories win over archives, and
 // the store, which creates what is missing, comes last. A path the system
 // would read as a device or refuse as a name (Windows: 'C:/x/aux.txt',
 // 'a:b') is no container: no probe, SQLite's included, may open it.
 std::unique_ptr<FsBackend> SelectBackend(const std::string& container) {
-    if (container.empty()) return nullptr;
+    if (container.empty()) return Refuse(nullptr);
     std::string path = container;
     if (path.back() == ':') path.pop_back();
     NormalizeSlashes(path);
@@ -37,16 +51,19 @@ std::unique_ptr<FsBackend> SelectBackend(const std::string& container) {
     }
     if (IsSystemDirectory(path.c_str())) return OpenNativeFs(path);
     if (auto zip = OpenZipFs(path)) return zip;
-    return OpenStorageFs(path);
+    const int zipCause = TakeNoted();
+    auto store = OpenStorageFs(path);
+    if (!store) NoteFailure(MostSpecificCause(zipCause, TakeNoted()));
+    return store;
 }
 
 std::unique_ptr<FsFile> OpenInBackend(FsBackend* backend, const char* name, int mode) {
-    if (!backend || !name || !*name) return nullptr;
+    if (!backend || !name || !*name) return Refuse(nullptr);
     return backend->OpenFile(NormalizedCopy(name), mode);
 }
 
 std::unique_ptr<FsEnum> EnumInBackend(FsBackend* backend, const char* name) {
-    if (!backend || !name) return nullptr;
+    if (!backend || !name) return Refuse(nullptr);
     return backend->CreateEnum(NormalizedCopy(name));
 }
 

@@ -2,79 +2,107 @@
 // container operations to its backend. A null handle or a null name gives the
 // failure value without effect; an empty name names the container's root.
 #include "api/Container.h"
+#include "api/Guarded.h"
 #include "api/Handles.h"
 #include "kivfs.h"
 #include "platform/Text.h"
 
+using kivfs::Guarded;
 using kivfs::NormalizedCopy;
+using kivfs::Refuse;
 
 namespace {
 
 // The backend of a usable handle, or null.
-kivfs::FsBackend* BackendOf(DirHandle* dir) { return dir ? dir->backend.get() : nullptr; }
+kivfs::FsBackend* BackendOf(DirHandle* dir) {
+    return dir ? dir->backend.get() : nullptr;
+}
+
+// Runs one container operation: false, with ARGUMENT, for a handle without a
+// backend or a missing text; otherwise what `operation` answers for the
+// backend, a failure without a noted cause counting as IO.
+template <typename Operation>
+bool ForwardToBackend(DirHandle* dir, bool argumentsPresent, Operation operation) {
+    return Guarded(false, KIVFS_ERR_IO, [&] {
+        kivfs::FsBackend* backend = BackendOf(dir);
+        if (!backend || !argumentsPresent) return Refuse(false);
+        return operation(*backend);
+    });
+}
 
 }  // namespace
 
 extern "C" {
 
 DirHandle* kivfsOpenDir(const char* path) {
-    if (!path || !*path) return nullptr;
-    auto dir = std::make_unique<DirHandle>();
-    dir->openedPath = NormalizedCopy(path);
-    dir->backend = kivfs::SelectBackend(dir->openedPath);
-    return dir->backend ? dir.release() : nullptr;
+    return Guarded(nullptr, KIVFS_ERR_NOT_FOUND, [&]() -> DirHandle* {
+        if (!path || !*path) return Refuse(nullptr);
+        auto dir = std::make_unique<DirHandle>();
+        dir->openedPath = NormalizedCopy(path);
+        dir->backend = kivfs::SelectBackend(dir->openedPath);
+        return dir->backend ? dir.release() : nullptr;
+    });
 }
 
-void kivfsCloseDir(DirHandle* dir) { delete dir; }
+// Closing null is no failure (as free(NULL)); a cause noted while closing
+// (a store's last commit refused) is published.
+void kivfsCloseDir(DirHandle* dir) {
+    Guarded(false, KIVFS_OK, [&] {
+        delete dir;
+        return true;
+    });
+}
 
 bool kivfsIsFileExist(DirHandle* dir, const char* name, bool* exists) {
-    auto* backend = BackendOf(dir);
-    if (!backend || !name || !exists) return false;
-    return backend->IsFileExist(NormalizedCopy(name), exists);
+    return ForwardToBackend(dir, name && exists, [&](kivfs::FsBackend& backend) {
+        return backend.IsFileExist(NormalizedCopy(name), exists);
+    });
 }
 
 bool kivfsDeleteDirectory(DirHandle* dir, const char* name) {
-    auto* backend = BackendOf(dir);
-    return backend && name && backend->DeleteDirectory(NormalizedCopy(name));
+    return ForwardToBackend(dir, name, [&](kivfs::FsBackend& backend) {
+        return backend.DeleteDirectory(NormalizedCopy(name));
+    });
 }
 
 bool kivfsIsDirectoryExist(DirHandle* dir, const char* name, bool* exists) {
-    auto* backend = BackendOf(dir);
-    if (!backend || !name || !exists) return false;
-    return backend->IsDirectoryExist(NormalizedCopy(name), exists);
+    return ForwardToBackend(dir, name && exists, [&](kivfs::FsBackend& backend) {
+        return backend.IsDirectoryExist(NormalizedCopy(name), exists);
+    });
 }
 
 bool kivfsDeleteFile(DirHandle* dir, const char* name) {
-    auto* backend = BackendOf(dir);
-    return backend && name && backend->DeleteFile(NormalizedCopy(name));
+    return ForwardToBackend(dir, name, [&](kivfs::FsBackend& backend) {
+        return backend.DeleteFile(NormalizedCopy(name));
+    });
 }
 
 bool kivfsRenameFile(DirHandle* dir, const char* oldName, const char* newName) {
-    auto* backend = BackendOf(dir);
-    return backend && oldName && newName &&
-           backend->RenameFile(NormalizedCopy(oldName), NormalizedCopy(newName));
+    return ForwardToBackend(dir, oldName && newName, [&](kivfs::FsBackend& backend) {
+        return backend.RenameFile(NormalizedCopy(oldName), NormalizedCopy(newName));
+    });
 }
 
 bool kivfsCopyFile(DirHandle* dir, const char* source, const char* target, bool failIfExists) {
-    auto* backend = BackendOf(dir);
-    return backend && source && target &&
-           backend->CopyFile(NormalizedCopy(source), NormalizedCopy(target), failIfExists);
+    return ForwardToBackend(dir, source && target, [&](kivfs::FsBackend& backend) {
+        return backend.CopyFile(NormalizedCopy(source), NormalizedCopy(target), failIfExists);
+    });
 }
 
 bool kivfsMoveFile(DirHandle* dir, const char* source, const char* target, bool failIfExists) {
-    auto* backend = BackendOf(dir);
-    return backend && source && target &&
-           backend->MoveFile(NormalizedCopy(source), NormalizedCopy(target), failIfExists);
+    return ForwardToBackend(dir, source && target, [&](kivfs::FsBackend& backend) {
+        return backend.MoveFile(NormalizedCopy(source), NormalizedCopy(target), failIfExists);
+    });
 }
 
 bool kivfsBeginTrans(DirHandle* dir) {
-    auto* backend = BackendOf(dir);
-    return backend && backend->BeginTrans();
+    return ForwardToBackend(dir, true,
+                            [](kivfs::FsBackend& backend) { return backend.BeginTrans(); });
 }
 
 bool kivfsCommitTrans(DirHandle* dir) {
-    auto* backend = BackendOf(dir);
-    return backend && backend->CommitTrans();
+    return ForwardToBackend(dir, true,
+                            [](kivfs::FsBackend& backend) { return backend.CommitTrans(); });
 }
 
 }  // extern "C"

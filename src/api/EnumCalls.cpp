@@ -1,35 +1,75 @@
 // The exported listing calls.
+#include "api/Guarded.h"
 #include "api/HandleFactory.h"
 #include "kivfs.h"
 
 using kivfs::EnumOf;
+using kivfs::Guarded;
+using kivfs::Refuse;
+
+namespace {
+
+// Runs one question to the listing of `e`: a null handle is refused as an
+// argument. With a fallback of KIVFS_OK a false answer is a normal outcome
+// (the end of the listing, a file rather than a folder) unless a cause was
+// noted.
+template <typename Question>
+bool AskEnum(EnumHandle* e, int fallback, Question question) {
+    return Guarded(false, fallback, [&] { return e ? question(*EnumOf(e)) : Refuse(false); });
+}
+
+}  // namespace
 
 extern "C" {
 
 EnumHandle* kivfsCreateEnumIndir(DirHandle* dir, const char* name) {
-    if (!dir || !name) return nullptr;
-    return kivfs::AsEnumHandle(
-        kivfs::MakeHandle(dir, kivfs::EnumInBackend(dir->backend.get(), name)));
+    return Guarded(nullptr, KIVFS_ERR_NOT_FOUND, [&]() -> EnumHandle* {
+        if (!dir || !name) return Refuse(nullptr);
+        return kivfs::AsEnumHandle(
+            kivfs::MakeHandle(dir, kivfs::EnumInBackend(dir->backend.get(), name)));
+    });
 }
 
 EnumHandle* kivfsCreateEnum(const char* path) {
-    return kivfs::AsEnumHandle(kivfs::OpenByPath(path, kivfs::EnumInBackend));
+    return Guarded(nullptr, KIVFS_ERR_NOT_FOUND, [&] {
+        return kivfs::AsEnumHandle(kivfs::OpenByPath(path, kivfs::EnumInBackend));
+    });
 }
 
-void kivfsCloseEnum(void* handle) { kivfsCloseFile(handle); }
+void kivfsCloseEnum(void* handle) {
+    kivfsCloseFile(handle);
+}
 
-bool kivfsMoveNext(EnumHandle* e) { return e && EnumOf(e)->MoveNext(); }
+bool kivfsMoveNext(EnumHandle* e) {
+    return AskEnum(e, KIVFS_OK, [](kivfs::FsEnum& listing) { return listing.MoveNext(); });
+}
 
 void kivfsReset(EnumHandle* e) {
-    if (e) EnumOf(e)->Reset();
+    AskEnum(e, KIVFS_OK, [](kivfs::FsEnum& listing) {
+        listing.Reset();
+        return true;
+    });
 }
 
-bool kivfsGetName(EnumHandle* e, char** out) { return e && EnumOf(e)->GetName(out); }
+// Without `out`, or past the last entry, there is no name to give.
+bool kivfsGetName(EnumHandle* e, char** out) {
+    return AskEnum(e, KIVFS_ERR_NOT_FOUND, [&](kivfs::FsEnum& listing) {
+        return out ? listing.GetName(out) : Refuse(false);
+    });
+}
 
-bool kivfsGetFullName(EnumHandle* e, char** out) { return e && EnumOf(e)->GetFullName(out); }
+bool kivfsGetFullName(EnumHandle* e, char** out) {
+    return AskEnum(e, KIVFS_ERR_NOT_FOUND, [&](kivfs::FsEnum& listing) {
+        return out ? listing.GetFullName(out) : Refuse(false);
+    });
+}
 
-bool kivfsIsDirectory(EnumHandle* e) { return e && EnumOf(e)->IsDirectory(); }
+bool kivfsIsDirectory(EnumHandle* e) {
+    return AskEnum(e, KIVFS_OK, [](kivfs::FsEnum& listing) { return listing.IsDirectory(); });
+}
 
-void kivfsFreeName(char* name) { delete[] name; }
+void kivfsFreeName(char* name) {
+    delete[] name;
+}
 
 }  // extern "C"

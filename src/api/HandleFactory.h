@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "api/Container.h"
+#include "api/Guarded.h"
 #include "api/Handles.h"
 
 namespace kivfs {
@@ -22,10 +23,11 @@ OpenHandle* MakeHandle(DirHandle* dir, std::unique_ptr<Object> object) {
 
 // Opens a private container for the container part of `path` and hands its
 // backend and the inner name to `open`, which returns the object. On any
-// failure everything made on the way is released and null returned.
+// failure everything made on the way is released and null returned; a missing
+// path is refused as an argument.
 template <typename Open>
 OpenHandle* OpenByPath(const char* path, Open open) {
-    if (!path || !*path) return nullptr;
+    if (!path || !*path) return Refuse(nullptr);
     auto split = SplitPath(path);
     if (!split) return nullptr;
     auto dir = std::make_unique<DirHandle>();

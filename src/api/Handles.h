@@ -49,9 +49,15 @@ namespace kivfs {
 // record is always made as an OpenHandle and the two names are converted back
 // to it, never dereferenced as types of their own. So one close routine, given
 // either, deletes exactly the object that was made.
-inline OpenHandle* AsOpen(void* handle) { return static_cast<OpenHandle*>(handle); }
-inline FileHandle* AsFileHandle(OpenHandle* handle) { return reinterpret_cast<FileHandle*>(handle); }
-inline EnumHandle* AsEnumHandle(OpenHandle* handle) { return reinterpret_cast<EnumHandle*>(handle); }
+inline OpenHandle* AsOpen(void* handle) {
+    return static_cast<OpenHandle*>(handle);
+}
+inline FileHandle* AsFileHandle(OpenHandle* handle) {
+    return reinterpret_cast<FileHandle*>(handle);
+}
+inline EnumHandle* AsEnumHandle(OpenHandle* handle) {
+    return reinterpret_cast<EnumHandle*>(handle);
+}
 
 inline FsFile* FileOf(FileHandle* handle) {
     return handle ? static_cast<FsFile*>(reinterpret_cast<OpenHandle*>(handle)->object) : nullptr;

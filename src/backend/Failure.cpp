@@ -21,6 +21,12 @@ void NoteFailure(int code) {
     if (noted == KIVFS_OK) noted = code;
 }
 
+int TakeNoted() {
+    const int code = noted;
+    noted = KIVFS_OK;
+    return code;
+}
+
 int ErrnoToCode(int err) {
     switch (err) {
         case ENOENT:
@@ -67,7 +73,11 @@ CallScope::CallScope() {
 }
 
 void CallScope::Fail(int fallback) {
-    published = noted != KIVFS_OK ? noted : fallback;
+    Publish(noted != KIVFS_OK ? noted : fallback);
+}
+
+void CallScope::Publish(int code) {
+    if (code != KIVFS_OK) published = code;
     noted = KIVFS_OK;
 }
 

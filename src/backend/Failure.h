@@ -16,6 +16,11 @@ namespace kivfs {
 // the store probe's later refusal of the same file as a database).
 void NoteFailure(int code);
 
+// The cause noted so far in the calling thread's current call (KIVFS_OK for
+// none), which is forgotten: for a caller that tries several ways and picks
+// the most telling of their causes itself.
+int TakeNoted();
+
 // The KIVFS_ERR_* code for a C runtime errno value (IO for one not known).
 int ErrnoToCode(int err);
 
@@ -32,8 +37,12 @@ class CallScope {
     CallScope();
     CallScope(const CallScope&) = delete;
     CallScope& operator=(const CallScope&) = delete;
-    // Publishes the cause noted during this call, or `fallback` when none was.
+    // Publishes the cause noted during this call, or `fallback` when none was
+    // (a fallback of KIVFS_OK publishes only a noted cause).
     void Fail(int fallback);
+    // Publishes `code` whatever was noted (an allocation failure outranks the
+    // causes found before it).
+    void Publish(int code);
 };
 
 }  // namespace kivfs

@@ -4,36 +4,32 @@
 #include <cstring>
 #include <string>
 
+#include "api/Guarded.h"
 #include "kivfs.h"
 #include "mount/MountTable.h"
 #include "platform/SystemPath.h"
 #include "platform/Text.h"
 
-namespace {
-
-// The system path a normalised virtual path stands for: the mount's path,
-// one "/" and the rest of the virtual path, all as they stand (a system path
-// given with a trailing "/" therefore yields "//"). Empty without a mount.
-std::string SystemPathOf(const std::string& virtualPath) {
-    const kivfs::MountedPath mounted = kivfs::MountTable::Instance().Resolve(virtualPath);
-    if (!mounted.entry) return std::string();
-    return mounted.entry->sysPath + "/" + mounted.inner;
-}
-
-}  // namespace
+using kivfs::Guarded;
+using kivfs::NormalizedCopy;
+using kivfs::Refuse;
 
 extern "C" {
 
-// The caller is not told whether the mount was made.
+// The caller is not told whether the mount was made; kivfsLastError says why
+// it was not (EXISTS for a name already mounted).
 void kivFSMountPath(const char* name, const char* sysPath) {
-    if (!name || !*name || !sysPath || !*sysPath) return;
-    kivfs::MountTable::Instance().Mount(kivfs::NormalizedCopy(name),
-                                        kivfs::NormalizedCopy(sysPath));
+    Guarded(false, KIVFS_ERR_NOT_FOUND, [&] {
+        if (!name || !*name || !sysPath || !*sysPath) return Refuse(false);
+        return kivfs::MountTable::Instance().Mount(NormalizedCopy(name), NormalizedCopy(sysPath));
+    });
 }
 
 void kivFSUnmountPath(const char* name) {
-    if (!name || !*name) return;
-    kivfs::MountTable::Instance().Unmount(kivfs::NormalizedCopy(name));
+    Guarded(false, KIVFS_ERR_NOT_FOUND, [&] {
+        if (!name || !*name) return Refuse(false);
+        return kivfs::MountTable::Instance().Unmount(NormalizedCopy(name));
+    });
 }
 
 // Returns the system path's length and copies it as strncpy does: zeros after
@@ -43,19 +39,24 @@ void kivFSUnmountPath(const char* name) {
 // write, leaves the buffer all zeros (the empty text); a null or empty path is
 // no request at all and leaves the buffer as it was.
 int kivFSKivToSyspath(const char* virtualPath, char* buffer, unsigned int bufferSize) {
-    if (!virtualPath || !*virtualPath) return 0;
-    const std::string sysPath = SystemPathOf(kivfs::NormalizedCopy(virtualPath));
-    if (bufferSize == 0) return static_cast<int>(sysPath.size());
-    if (!buffer) return 0;
-    std::strncpy(buffer, sysPath.c_str(), bufferSize);
-    return static_cast<int>(sysPath.size());
+    return Guarded(0, KIVFS_ERR_NOT_FOUND, [&] {
+        if (!virtualPath || !*virtualPath) return Refuse(0);
+        const std::string sysPath =
+            kivfs::MountTable::Instance().SystemPathOf(NormalizedCopy(virtualPath));
+        if (bufferSize == 0) return static_cast<int>(sysPath.size());
+        if (!buffer) return Refuse(0);
+        std::strncpy(buffer, sysPath.c_str(), bufferSize);
+        return static_cast<int>(sysPath.size());
+    });
 }
 
 // A system path, never looked up in the mount table; only its last component
 // is created.
 int kivFSCreateDirectory(const char* sysPath) {
-    if (!sysPath || !*sysPath) return 0;
-    return kivfs::CreateSystemDirectory(kivfs::NormalizedCopy(sysPath).c_str()) ? 1 : 0;
+    return Guarded(0, KIVFS_ERR_IO, [&] {
+        if (!sysPath || !*sysPath) return Refuse(0);
+        return kivfs::CreateSystemDirectory(NormalizedCopy(sysPath).c_str()) ? 1 : 0;
+    });
 }
 
 }  // extern "C"

@@ -1,16 +1,11 @@
 // The five callbacks of a StubOps record. The host's I/O layer calls them
-// with the record's `file` value first; they forward to that FsFile and pass
-// its results back unchanged. A null `file` gives 0 (-1 from the seek).
+// with the record's `file` value first, a BridgedFile; they forward to its
+// FsFile under its mount's lock and pass the results back unchanged. A null
+// `file` gives 0 (-1 from the seek). Like the exported calls, they publish why
+// they failed and throw nothing.
 #pragma once
 
-#include "backend/FsFile.h"
-
 namespace kivfs {
-
-// The FsFile behind a record's `file` value, which always holds an FsFile*.
-inline FsFile* StubFile(void* file) {
-    return static_cast<FsFile*>(file);
-}
 
 int StubRead(void* file, void* buffer, int length);
 int StubWrite(void* file, const void* buffer, int length);

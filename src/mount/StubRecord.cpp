@@ -17,9 +17,9 @@ static_assert(offsetof(StubOps, seekFn) == 3 * sizeof(void*), "StubOps layout");
 static_assert(offsetof(StubOps, errorFn) == 4 * sizeof(void*), "StubOps layout");
 static_assert(offsetof(StubOps, file) == 5 * sizeof(void*), "StubOps layout");
 
-// `file` holds an FsFile* converted to void*, so that StubFile converts it
-// back to exactly the type it was made from.
-StubOps* NewStubOps(std::unique_ptr<FsFile> file) {
+// `file` holds a BridgedFile* converted to void*, so that the callbacks
+// convert it back to exactly the type it was made from.
+StubOps* NewStubOps(std::unique_ptr<BridgedFile> file) {
     auto* ops = new StubOps{};
     ops->readFn = StubRead;
     ops->writeFn = StubWrite;
@@ -32,7 +32,7 @@ StubOps* NewStubOps(std::unique_ptr<FsFile> file) {
 
 void DeleteStubOps(StubOps* ops) {
     if (!ops) return;
-    delete StubFile(ops->file);
+    delete static_cast<BridgedFile*>(ops->file);
     delete ops;
 }
 

@@ -4,13 +4,13 @@
 
 #include <memory>
 
-#include "backend/FsFile.h"
 #include "kivfs.h"
+#include "mount/BridgedFile.h"
 
 namespace kivfs {
 
 // A new record, zero-filled and then bound to `file` with the five callbacks.
-StubOps* NewStubOps(std::unique_ptr<FsFile> file);
+StubOps* NewStubOps(std::unique_ptr<BridgedFile> file);
 
 // Destroys the record's file (when there is one), then the record; null is
 // ignored.

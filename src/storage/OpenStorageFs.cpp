@@ -31,7 +31,14 @@ std::unique_ptr<FsBackend> OpenStorageFs(const std::string& path) {
         sqlite3_close(db);
         return nullptr;
     }
-    return std::make_unique<StorageFs>(db);
+    // Making the backend allocates; should that fail, the connection is not
+    // left open behind the exception.
+    try {
+        return std::make_unique<StorageFs>(db);
+    } catch (...) {
+        sqlite3_close(db);
+        throw;
+    }
 }
 
 }  // namespace kivfs

@@ -36,6 +36,10 @@ StatementCache::Entry* StatementCache::Take(const char* sql) {
     }
     auto entry = std::make_unique<Entry>();
     entry->sql = sql;
+    // Room is made before preparing: a push_back that failed to allocate
+    // would drop a prepared statement unfinalized, and with it keep the
+    // connection from ever closing.
+    entries_.reserve(entries_.size() + 1);
     if (!Prepare(*entry)) return nullptr;
     MakeRoom();
     entry->inUse = true;

@@ -40,7 +40,13 @@ std::unique_ptr<FsBackend> OpenZipFs(const std::string& path) {
     const int handle = MappedArchiveTable::Instance().Add(std::move(mapped));
     ZZIP_DIR* archive = zzip_dir_fdopen_ext_io(handle, nullptr, ZipExtensions(), ZipIoHandlers());
     if (!archive) return nullptr;
-    return std::make_unique<ZipFs>(archive);
+    // Should making the backend fail to allocate, the archive is closed.
+    try {
+        return std::make_unique<ZipFs>(archive);
+    } catch (...) {
+        zzip_dir_close(archive);
+        throw;
+    }
 }
 
 }  // namespace kivfs

@@ -49,7 +49,13 @@ std::unique_ptr<FsFile> ZipFs::OpenFile(const std::string& name, int) {
         zzip_file_close(entry);
         return nullptr;
     }
-    return std::make_unique<ZipFile>(entry);
+    // Should making the file fail to allocate, the entry is closed.
+    try {
+        return std::make_unique<ZipFile>(entry);
+    } catch (...) {
+        zzip_file_close(entry);
+        throw;
+    }
 }
 
 std::unique_ptr<FsEnum> ZipFs::CreateEnum(const std::string& name) {

@@ -2,6 +2,10 @@
 // query, mkdir for one directory level.
 #include "platform/SystemPath.h"
 
+#include "backend/Failure.h"
+
+#include <cerrno>
+
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -35,8 +39,12 @@ bool IsSystemFile(const char* path) {
     return StatPath(path, info) && !S_ISDIR(info.st_mode);
 }
 
+// mkdir's errno says why (EEXIST, ENOENT for a missing parent, EACCES ...).
 bool CreateSystemDirectory(const char* path) {
-    return path && *path && ::mkdir(path, 0777) == 0;
+    if (!path || !*path) return false;
+    if (::mkdir(path, 0777) == 0) return true;
+    NoteErrno(errno);
+    return false;
 }
 
 }  // namespace kivfs
