@@ -107,6 +107,7 @@ TEST(WindowsPaths, DeviceNamesAndForbiddenCharactersAreNoFiles) {
         SCOPED_TRACE(name);
         for (int mode = 0; mode < 6; ++mode) {
             EXPECT_EQ(kivfsCreateFileIndir(dir, name, mode), nullptr);
+            EXPECT_NE(kivfsLastError(), KIVFS_OK);
         }
         bool exists = true;
         EXPECT_TRUE(kivfsIsFileExist(dir, name, &exists));
@@ -146,6 +147,7 @@ TEST(WindowsPaths, ArchivesFailCleanlyWithoutTheZipBackend) {
     const std::string bytes("PK\x05\x06\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 22);
     kivfs_test::WriteBytes(archive, bytes);
     EXPECT_EQ(kivfsOpenDir(archive.c_str()), nullptr);
+    EXPECT_EQ(kivfsLastError(), KIVFS_ERR_UNSUPPORTED);
     EXPECT_EQ(kivfsCreateFile((archive + ":a.txt").c_str(), 1), nullptr);
     EXPECT_EQ(ReadBytes(archive), bytes);
 }
