@@ -1,18 +1,3 @@
-# Cross build for Windows (x86_64) with Debian's mingw-w64 compilers, the
-# -posix flavour (its C++ runtime has std::thread and std::mutex).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(KIVFS_MINGW_TRIPLET x86_64-w64-mingw32)
-
-set(CMAKE_C_COMPILER ${KIVFS_MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${KIVFS_MINGW_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${KIVFS_MINGW_TRIPLET}-windres)
-
-# Libraries and headers come from the mingw sysroot only, never from the
-# build machine's own /usr/include or /usr/lib; programs from the build
-# machine.
-set(CMAKE_FIND_ROOT_PATH /usr/${KIVFS_MINGW_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Cross build for Windows (x86_64) with Debian's mingw-w64 compilers.
+set(KIVFS_MINGW_ARCH x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/MingwToolchain.cmake)

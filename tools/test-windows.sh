@@ -71,7 +71,7 @@ for dll in build-win32/bin/kivfs.dll build-win32/bin/kivIOStub.dll; do
     check_imports $objdump "$dll"
 done
 cmake -DLIB=build-win32/bin/kivfs.dll -DOBJDUMP=$objdump \
-    -DEXPECTED=tests/exported_symbols.txt -P tests/windows/check_pe_exports.cmake
+    -DEXPECTED=tests/exported_symbols.txt -P tests/check_exports.cmake
 echo "test-windows: i686 DLLs are PE32 i386, export exactly the public names, import only system DLLs"
 
 # The x86_64 build and the whole suite under Wine, in a prefix of the
@@ -79,7 +79,7 @@ echo "test-windows: i686 DLLs are PE32 i386, export exactly the public names, im
 configure build-win64 x86_64 "${KIVFS_ZZIPLIB_PREFIX_X86_64:-}"
 cmake --build build-win64 -j"$jobs"
 cmake -DLIB=build-win64/bin/kivfs.dll -DOBJDUMP=x86_64-w64-mingw32-objdump \
-    -DEXPECTED=tests/exported_symbols.txt -P tests/windows/check_pe_exports.cmake
+    -DEXPECTED=tests/exported_symbols.txt -P tests/check_exports.cmake
 check_imports x86_64-w64-mingw32-objdump build-win64/bin/kivfs.dll
 export WINEPREFIX="$root/build-win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # (A server already running for the prefix is kept.)
