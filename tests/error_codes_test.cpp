@@ -60,6 +60,11 @@ TEST(ErrorCodes, ArgumentsAndHandles) {
     expectArgument(true, "MountPath null name");
     expectArgument(kivFSCreateStub(nullptr, 0) == nullptr, "CreateStub null");
 
+    // A folder container cannot be changed through the calls that change stores.
+    EXPECT_FALSE(kivfsDeleteFile(native, "a.txt"));
+    EXPECT_EQ(kivfsLastError(), KIVFS_ERR_UNSUPPORTED);
+    MarkLastError();
+
     // Success, a read at the end, a listing's end and a zero-length read leave
     // the code as it was; closing null is no failure.
     EXPECT_TRUE(kivfsIsFileExist(native, "a.txt", &exists));

@@ -1,7 +1,8 @@
-// Faults the archive fuzzer found, each with the smallest archive that
-// showed it, built by the test, through the exported calls; and the checks
-// an archive's end record and central directory now pass before zziplib
-// reads them.
+// Faults the archive fuzzer and hostile trials found, each with the
+// smallest archive that showed it, built by the test (or by a real producer:
+// Info-ZIP zip, Python's zipfile), through the exported calls; and the
+// checks an archive's end record and central directory now pass before
+// zziplib reads them.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -10,7 +11,11 @@
 #include "kivfs.h"
 #include "support/TempDir.h"
 #include "support/ZipBuilder.h"
+#include "tool_runner.h"
 
+using kivfs_test::RunShell;
+using kivfs_test::SampleText;
+using kivfs_test::ShellWord;
 using kivfs_test::TempDir;
 using kivfs_test::ZipBuilder;
 using kivfs_test::ZipImage;
@@ -143,6 +148,8 @@ TEST_F(RobustZip, ArchivesThatDoNotHoldTogetherAreRefused) {
         {"entry names past the directory",
          [](ZipImage& z) { z.PutU16(z.entries.back().centralHeader + 28, 500); }},
         {"more entries than the directory holds", [](ZipImage& z) { z.SetEntryCount(3); }},
+        // zziplib would serve the counted entries only.
+        {"fewer entries than the directory holds", [](ZipImage& z) { z.SetEntryCount(1); }},
         {"no entries", [](ZipImage& z) { z.SetEntryCount(0); }},
         {"directory past the file", [](ZipImage& z) { z.SetCentralDirectorySize(0x7ffffff0); }},
         {"central header signature", [](ZipImage& z) { z.PutU32(z.entries[1].centralHeader, 0); }},
@@ -153,6 +160,10 @@ TEST_F(RobustZip, ArchivesThatDoNotHoldTogetherAreRefused) {
         // A zip64 end record is the last record: zziplib would take it.
         {"zip64 end record last",
          [](ZipImage& z) { z.bytes += "PK\x06\x06" + std::string(52, '\0'); }},
+        // A zip64 locator before the end record: the classic record's counts
+        // and offsets may be cut down versions of the zip64 ones.
+        {"zip64 locator before the end record",
+         [](ZipImage& z) { z.bytes.insert(z.endRecord, "PK\x06\x07" + std::string(16, '\0')); }},
     };
     for (const Damage& damage : cases) {
         ZipImage image = TwoEntries();
@@ -206,6 +217,123 @@ TEST_F(RobustZip, SoundArchivesStillOpen) {
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(ReadToEnd(file, 4096).bytes, inner);
     kivfsCloseFile(file);
+}
+
+// An entry whose bytes do not match its CRC-32 hands out what it read
+// before its end, but the read that would deliver the last bytes fails, and
+// so does every read after it until the entry is read from its start again.
+// A read from the middle is not checked; a rewind and a whole read are.
+TEST_F(RobustZip, EntryFailingItsCrcFailsTheReadThatReachesItsEnd) {
+    const std::string content = SampleText(100000, 3);
+    ZipImage image = ZipBuilder()
+                         .AddFile("stored.bin", content, ZipMethod::Stored)
+                         .SetDeflateLevel(0)
+                         .AddFile("deflated.txt", content)
+                         .AddFile("intact.txt", content)
+                         .AddFile("empty.txt", "", ZipMethod::Stored)
+                         .Build();
+    // Content byte 5000 changed in the stored data, and in the first stored
+    // block of the deflate data (after its 5-byte header), which still
+    // inflates; the empty entry's CRC-32 is not 0.
+    std::string damaged = content;
+    damaged[5000] ^= 0x20;
+    image.bytes[image.entries[0].data + 5000] ^= 0x20;
+    image.bytes[image.entries[1].data + 5 + 5000] ^= 0x20;
+    image.PutU32(image.entries[3].centralHeader + 16, 1);
+    for (const char* name : {"stored.bin", "deflated.txt"}) {
+        SCOPED_TRACE(name);
+        FileHandle* file = Open(image, name);
+        ASSERT_NE(file, nullptr);
+        char byte;
+        EXPECT_EQ(kivfsSeek(file, 60000, 0), 60000);
+        EXPECT_EQ(ReadToEnd(file, 4096).last, 0);
+        EXPECT_EQ(kivfsSeek(file, 0, 0), 0);
+        const Reading reading = ReadToEnd(file, 4096);
+        EXPECT_EQ(reading.last, -1);
+        EXPECT_EQ(kivfsLastError(), KIVFS_ERR_CORRUPT);
+        EXPECT_LT(reading.bytes.size(), content.size());
+        EXPECT_TRUE(damaged.compare(0, reading.bytes.size(), reading.bytes) == 0);
+        EXPECT_TRUE(kivfsError(file));
+        EXPECT_EQ(kivfsRead(file, &byte, 1), -1);
+        EXPECT_EQ(kivfsSeek(file, 0, 0), 0);
+        EXPECT_EQ(ReadToEnd(file, 4000).last, -1);
+        kivfsCloseFile(file);
+        kivfsCloseDir(dir_);
+        dir_ = nullptr;
+    }
+    FileHandle* intact = Open(image, "intact.txt");
+    ASSERT_NE(intact, nullptr);
+    const Reading reading = ReadToEnd(intact, 999);
+    EXPECT_EQ(reading.last, 0);
+    EXPECT_TRUE(reading.bytes == content);
+    EXPECT_TRUE(kivfsError(intact));
+    kivfsCloseFile(intact);
+    FileHandle* empty = kivfsCreateFileIndir(dir_, "empty.txt", 0);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(ReadToEnd(empty, 10).last, -1);
+    kivfsCloseFile(empty);
+}
+
+// zziplib reads only the classic end record: an archive that needs zip64
+// records (70,000 entries, as Python, Info-ZIP and 7-Zip write them), or
+// whose 16-bit count stopped at 65,535 with more headers present, would be
+// served cut short. Such archives are refused as a whole.
+TEST_F(RobustZip, ArchivesNeedingMoreThanTheClassicEndRecordAreRefused) {
+    // Python writes zip64 end records once the count passes its limit; with
+    // the limit lowered, two entries are enough.
+    const std::string script =
+        "import sys, zipfile\n"
+        "zipfile.ZIP_FILECOUNT_LIMIT = 1\n"
+        "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+        "    z.writestr('a.txt', 'a')\n"
+        "    z.writestr('b.txt', 'b')\n";
+    const std::string zip64 = tmp_ / "zip64.zip";
+    ASSERT_EQ(RunShell("python3 - " + ShellWord(zip64), tmp_.path(), script).status, 0);
+    EXPECT_EQ(kivfsOpenDir(zip64.c_str()), nullptr);
+    EXPECT_EQ(kivfsLastError(), KIVFS_ERR_UNSUPPORTED);
+
+    ZipBuilder builder;
+    for (int i = 0; i < 0xFFFF; ++i)
+        builder.AddFile("e" + std::to_string(i), "", ZipMethod::Stored);
+    ZipImage full = builder.Build();
+    FileHandle* last = Open(full, "e65534");
+    ASSERT_NE(last, nullptr);
+    kivfsCloseFile(last);
+    kivfsCloseDir(dir_);
+    dir_ = nullptr;
+    builder.AddFile("one more", "", ZipMethod::Stored);
+    ZipImage over = builder.Build();
+    over.SetEntryCount(0xFFFF);
+    over.WriteTo(tmp_ / "over.zip");
+    EXPECT_EQ(kivfsOpenDir((tmp_ / "over.zip").c_str()), nullptr);
+    EXPECT_EQ(kivfsLastError(), KIVFS_ERR_UNSUPPORTED);
+}
+
+// Info-ZIP's zip -P encrypts entries (general-purpose flag bit 0); zziplib
+// would hand out their ciphertext as content. They are listed and exist, but
+// never open, stored or deflated; a plain entry beside them reads.
+TEST_F(RobustZip, EncryptedEntriesAreNotOpened) {
+    kivfs_test::WriteBytes(tmp_ / "stored.txt", "tiny");
+    kivfs_test::WriteBytes(tmp_ / "deflated.txt", SampleText(5000));
+    kivfs_test::WriteBytes(tmp_ / "plain.txt", "plain");
+    const std::string archive = tmp_ / "secret.zip";
+    ASSERT_EQ(RunShell("zip -q -P secret -0 secret.zip stored.txt && "
+                       "zip -q -P secret secret.zip deflated.txt && zip -q secret.zip plain.txt",
+                       tmp_.path())
+                  .status,
+              0);
+    dir_ = kivfsOpenDir(archive.c_str());
+    ASSERT_NE(dir_, nullptr);
+    for (const char* name : {"stored.txt", "deflated.txt"}) {
+        bool exists = false;
+        EXPECT_TRUE(kivfsIsFileExist(dir_, name, &exists) && exists) << name;
+        EXPECT_EQ(kivfsCreateFileIndir(dir_, name, 0), nullptr) << name;
+        EXPECT_EQ(kivfsLastError(), KIVFS_ERR_UNSUPPORTED) << name;
+    }
+    FileHandle* plain = kivfsCreateFileIndir(dir_, "plain.txt", 0);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(ReadToEnd(plain, 100).bytes, "plain");
+    kivfsCloseFile(plain);
 }
 
 }  // namespace

@@ -227,21 +227,33 @@ TEST_F(ZipArchive, StoredAndDeflatedEntriesReadTheSameBytes) {
     }
 }
 
-TEST_F(ZipArchive, OpensTheFirstEntryMatchingWithoutCase) {
+// Names that differ only in case are legal and common ('readme.txt' and
+// 'README.TXT' in one archive): an exact match wins, and only without one
+// the first case-insensitive match in the archive's order is taken.
+TEST_F(ZipArchive, OpensTheExactNameElseTheFirstMatchWithoutCase) {
     Open(ZipBuilder()
              .AddFile("Dir\\Mixed.TXT", "backslash")
              .AddFile("Same.txt", "first")
              .AddFile("same.TXT", "second")
-             .AddFile("same.txt", "third"));
+             .AddFile("same.txt", "third")
+             .AddFile("same.txt", "fourth"));
     // The first open and the later ones find their entries differently; each
-    // must take the first match in the archive's order.
+    // must take the same entry.
     for (int round = 0; round < 3; ++round) {
+        EXPECT_EQ(ReadEntry("same.txt"), "third");
+        EXPECT_EQ(ReadEntry("same.TXT"), "second");
+        EXPECT_EQ(ReadEntry("Same.txt"), "first");
         EXPECT_EQ(ReadEntry("SAME.TXT"), "first");
-        EXPECT_EQ(ReadEntry("same.txt"), "first");
         EXPECT_EQ(ReadEntry("dir/mixed.txt"), "backslash");
         EXPECT_EQ(OpenEntry("sam.txt"), nullptr);
         EXPECT_EQ(OpenEntry("same.txt2"), nullptr);
     }
+    kivfsCloseDir(dir_);
+    // An exact twin after the first case-insensitive match, opened first.
+    Open(ZipBuilder().AddFile("README.TXT", "upper").AddFile("readme.txt", "lower"));
+    EXPECT_EQ(ReadEntry("readme.txt"), "lower");
+    EXPECT_EQ(ReadEntry("README.TXT"), "upper");
+    EXPECT_EQ(ReadEntry("ReadMe.txt"), "upper");
 }
 
 TEST_F(ZipArchive, WritingModesOpenExistingEntriesForReadingOnly) {

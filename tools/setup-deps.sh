@@ -2,12 +2,14 @@
 # Installs the Debian packages the build, the tests and the benchmarks need,
 # skipping what is already there, so that a fresh machine gets exactly what a
 # developer's machine has. Safe to run again: a machine with everything
-# installed makes no apt call at all.
+# installed makes no apt call at all. libisal-dev is optional for the library
+# (a faster CRC-32 for zip entries); libzip-dev is only the benchmarks' peer;
+# python3 runs the zip tests' reference reader.
 set -eu
 
 PACKAGES="cmake make g++ clang libclang-rt-14-dev pkg-config \
-libsqlite3-dev libzzip-dev zlib1g-dev \
-libgtest-dev googletest libbenchmark-dev libcli11-dev zip"
+libsqlite3-dev libzzip-dev zlib1g-dev libisal-dev \
+libgtest-dev googletest libbenchmark-dev libcli11-dev zip python3 libzip-dev"
 
 missing=""
 for p in $PACKAGES; do

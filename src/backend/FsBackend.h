@@ -12,13 +12,15 @@
 #include <memory>
 #include <string>
 
+#include "backend/Failure.h"
 #include "backend/FsEnum.h"
 #include "backend/FsFile.h"
+#include "kivfs.h"
 
 namespace kivfs {
 
 class FsBackend {
-public:
+  public:
     virtual ~FsBackend() = default;
 
     // A new file, or null. `mode` is 0..5 ("rb".."ab+"); only real files use it.
@@ -39,7 +41,7 @@ public:
     virtual bool BeginTrans() = 0;
     virtual bool CommitTrans() = 0;
 
-protected:
+  protected:
     FsBackend() = default;
     FsBackend(const FsBackend&) = delete;
     FsBackend& operator=(const FsBackend&) = delete;
@@ -47,16 +49,23 @@ protected:
 
 // ReadOnlyFsBackend: the slots that change a container, answered as the
 // containers that cannot change (real directories, archives) answer them:
-// false, without reading the arguments and without touching the disk.
+// false, without reading the arguments and without touching the disk; the
+// cause noted is UNSUPPORTED.
 class ReadOnlyFsBackend : public FsBackend {
-public:
-    bool DeleteDirectory(const std::string&) override { return false; }
-    bool DeleteFile(const std::string&) override { return false; }
-    bool RenameFile(const std::string&, const std::string&) override { return false; }
-    bool CopyFile(const std::string&, const std::string&, bool) override { return false; }
-    bool MoveFile(const std::string&, const std::string&, bool) override { return false; }
-    bool BeginTrans() override { return false; }
-    bool CommitTrans() override { return false; }
+  public:
+    bool DeleteDirectory(const std::string&) override { return Unsupported(); }
+    bool DeleteFile(const std::string&) override { return Unsupported(); }
+    bool RenameFile(const std::string&, const std::string&) override { return Unsupported(); }
+    bool CopyFile(const std::string&, const std::string&, bool) override { return Unsupported(); }
+    bool MoveFile(const std::string&, const std::string&, bool) override { return Unsupported(); }
+    bool BeginTrans() override { return Unsupported(); }
+    bool CommitTrans() override { return Unsupported(); }
+
+  private:
+    static bool Unsupported() {
+        NoteFailure(KIVFS_ERR_UNSUPPORTED);
+        return false;
+    }
 };
 
 }  // namespace kivfs

@@ -4,22 +4,33 @@
 #include <cstring>
 #include <vector>
 
+#include "backend/Failure.h"
+#include "kivfs.h"
+
 namespace kivfs {
 
 namespace {
 
+constexpr unsigned char kLocalSignature[] = {'P', 'K', 3, 4};
 constexpr unsigned char kEndSignature[] = {'P', 'K', 5, 6};
 constexpr unsigned char kZip64EndSignature[] = {'P', 'K', 6, 6};
+constexpr unsigned char kZip64LocatorSignature[] = {'P', 'K', 6, 7};
 constexpr unsigned char kCentralSignature[] = {'P', 'K', 1, 2};
 
 // Record sizes, and where the fields read here lie in them.
 constexpr std::uint32_t kEndRecordSize = 22;
 constexpr std::uint32_t kZip64EndRecordSize = 56;
+constexpr std::uint32_t kZip64LocatorSize = 20;
 constexpr std::uint32_t kCentralHeaderSize = 46;
 constexpr std::uint32_t kEndEntriesHere = 8, kEndDirectorySize = 12, kEndDirectoryOffset = 16;
+constexpr std::uint32_t kCentralFlags = 8, kCentralMethod = 10, kCentralCrc = 16;
 constexpr std::uint32_t kCentralNameLength = 28;
 // How much of the central directory is read at once.
 constexpr std::uint64_t kWindow = 64 * 1024;
+// A count or an offset at its largest value defers to the zip64 end record;
+// a count may also simply be that large.
+constexpr std::uint16_t kCountLimit = 0xFFFF;
+constexpr std::uint32_t kZip64Marker = 0xFFFFFFFF;
 
 // zziplib takes a signature as a record once all but the record's last two
 // bytes fit in the file, and takes the first one it meets going back from
@@ -43,25 +54,43 @@ bool HasSignature(const unsigned char* at, const unsigned char (&signature)[4]) 
     return std::memcmp(at, signature, sizeof signature) == 0;
 }
 
+// Notes why the archive is refused, and says so.
+std::nullopt_t Refuse(int code) {
+    NoteFailure(code);
+    return std::nullopt;
+}
+
 }  // namespace
 
 // The end record zziplib would take, then the directory it names; what the
 // archive needs ends with that record.
-std::optional<std::uint32_t> ArchiveValidator::Check() const {
+std::optional<CheckedArchive> ArchiveValidator::Check() const {
     const std::optional<std::uint32_t> end = FindEndRecord();
-    if (!end) return std::nullopt;
+    if (!end) {
+        // An archive cut short before its end record still starts with the
+        // local header of its first entry.
+        unsigned char start[4];
+        if (archive_.CopyAt(0, start, sizeof start) && HasSignature(start, kLocalSignature)) {
+            NoteFailure(KIVFS_ERR_CORRUPT);
+        }
+        return std::nullopt;
+    }
     unsigned char record[kEndRecordSize];
-    if (!archive_.CopyAt(*end, record, sizeof record)) return std::nullopt;
+    if (!archive_.CopyAt(*end, record, sizeof record)) return Refuse(KIVFS_ERR_CORRUPT);
     // zziplib reads the entries of this disk, and refuses an archive of none.
     const std::uint16_t entries = U16(record + kEndEntriesHere);
     const std::uint32_t size = U32(record + kEndDirectorySize);
     const std::uint32_t offset = U32(record + kEndDirectoryOffset);
-    if (entries == 0) return std::nullopt;
+    if (HasZip64Locator(*end) || size == kZip64Marker || offset == kZip64Marker) {
+        return Refuse(KIVFS_ERR_UNSUPPORTED);
+    }
+    if (entries == 0) return Refuse(KIVFS_ERR_UNSUPPORTED);
     // The directory lies before the end record; zziplib would otherwise move
     // it to end right there, and read whatever is there.
-    if (std::uint64_t{offset} + size > *end) return std::nullopt;
-    if (!CentralDirectoryHolds(offset, size, entries)) return std::nullopt;
-    return *end + kEndRecordSize;
+    if (std::uint64_t{offset} + size > *end) return Refuse(KIVFS_ERR_CORRUPT);
+    CheckedArchive checked{*end + kEndRecordSize, {}};
+    if (!ReadCentralDirectory(offset, size, entries, checked)) return std::nullopt;
+    return checked;
 }
 
 // The tail of the file is scanned backwards as zziplib scans it. The record
@@ -76,43 +105,70 @@ std::optional<std::uint32_t> ArchiveValidator::FindEndRecord() const {
     for (std::uint32_t at = fileSize - (kEndRecordSize - kSignatureTail) + 1; at-- > first;) {
         const unsigned char* bytes = tail.data() + (at - first);
         if (HasSignature(bytes, kEndSignature)) {
-            if (at + kEndRecordSize > fileSize) return std::nullopt;
+            if (at + kEndRecordSize > fileSize) return Refuse(KIVFS_ERR_CORRUPT);
             return at;
         }
         if (at + kZip64EndRecordSize - kSignatureTail <= fileSize &&
             HasSignature(bytes, kZip64EndSignature)) {
-            return std::nullopt;
+            return Refuse(KIVFS_ERR_UNSUPPORTED);
         }
     }
     return std::nullopt;
 }
 
+// Every writer puts the locator immediately before the classic end record;
+// its presence says the classic record's counts and offsets may be cut down.
+bool ArchiveValidator::HasZip64Locator(std::uint32_t endRecord) const {
+    unsigned char signature[4];
+    return endRecord >= kZip64LocatorSize &&
+           archive_.CopyAt(endRecord - kZip64LocatorSize, signature, sizeof signature) &&
+           HasSignature(signature, kZip64LocatorSignature);
+}
+
 // Every header carries its signature, and its name, extra field and comment
 // end within the directory, so that zziplib, which walks the same headers,
-// never reads a name past them. The directory is read in windows of up to
-// 64 KiB rather than header by header: one copy serves a thousand entries.
-bool ArchiveValidator::CentralDirectoryHolds(std::uint32_t offset, std::uint32_t size,
-                                             std::uint16_t entries) const {
+// never reads a name past them. Another header right after the counted ones
+// means the count is short: zziplib would serve only the counted entries (a
+// count of 65535 is where a writer without zip64 records stops counting).
+// The directory is read in windows of up to 64 KiB rather than header by
+// header: one copy serves a thousand entries.
+bool ArchiveValidator::ReadCentralDirectory(std::uint32_t offset, std::uint32_t size,
+                                            std::uint16_t entries, CheckedArchive& checked) const {
+    const auto corrupt = [] {
+        NoteFailure(KIVFS_ERR_CORRUPT);
+        return false;
+    };
     const std::uint64_t end = std::uint64_t{offset} + size;
     std::vector<unsigned char> window;
     std::uint64_t windowStart = 0;
     std::uint64_t at = offset;
+    checked.entries.reserve(entries);
     for (std::uint16_t entry = 0; entry < entries; ++entry) {
-        if (at + kCentralHeaderSize > end) return false;
+        if (at + kCentralHeaderSize > end) return corrupt();
         if (at < windowStart || at + kCentralHeaderSize > windowStart + window.size()) {
             windowStart = at;
             window.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, end - at)));
             if (!archive_.CopyAt(static_cast<std::uint32_t>(at), window.data(), window.size())) {
-                return false;
+                return corrupt();
             }
         }
         const unsigned char* header = window.data() + (at - windowStart);
-        if (!HasSignature(header, kCentralSignature)) return false;
+        if (!HasSignature(header, kCentralSignature)) return corrupt();
+        checked.entries.push_back(
+            {U32(header + kCentralCrc), U16(header + kCentralFlags), U16(header + kCentralMethod)});
         const std::uint64_t variable = std::uint64_t{U16(header + kCentralNameLength)} +
                                        U16(header + kCentralNameLength + 2) +
                                        U16(header + kCentralNameLength + 4);
         at += kCentralHeaderSize + variable;
-        if (at > end) return false;
+        if (at > end) return corrupt();
+    }
+    unsigned char next[4];
+    if (at + sizeof next <= checked.length - kEndRecordSize &&
+        archive_.CopyAt(static_cast<std::uint32_t>(at), next, sizeof next) &&
+        HasSignature(next, kCentralSignature)) {
+        if (entries != kCountLimit) return corrupt();
+        NoteFailure(KIVFS_ERR_UNSUPPORTED);
+        return false;
     }
     return true;
 }

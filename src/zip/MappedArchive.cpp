@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "backend/Failure.h"
+#include "kivfs.h"
+
 namespace kivfs {
 
 std::unique_ptr<MappedArchive> MappedArchive::Open(const char* path) {
@@ -11,11 +14,15 @@ std::unique_ptr<MappedArchive> MappedArchive::Open(const char* path) {
 }
 
 // A copy out of the view; the position moves only when the copy succeeded,
-// so a fault leaves the archive as it was.
+// so a fault leaves the archive as it was. The fault is an I/O error of the
+// file (cut short under the mapping), not damage in the archive.
 std::int64_t MappedArchive::Read(void* buffer, std::size_t length) {
     const std::size_t count = std::min<std::size_t>(length, size_ - readPos_);
     if (count == 0) return 0;
-    if (!mapping_->CopyOut(readPos_, buffer, count)) return -1;
+    if (!mapping_->CopyOut(readPos_, buffer, count)) {
+        NoteFailure(KIVFS_ERR_IO);
+        return -1;
+    }
     readPos_ += static_cast<std::uint32_t>(count);
     return static_cast<std::int64_t>(count);
 }
@@ -46,7 +53,9 @@ std::int64_t MappedArchive::Seek(std::int64_t offset, int whence) {
 // Worked out in 64 bits, so that no offset wraps into range.
 bool MappedArchive::CopyAt(std::uint32_t offset, void* buffer, std::size_t length) const {
     if (std::uint64_t{offset} + length > size_) return false;
-    return mapping_->CopyOut(offset, buffer, length);
+    if (mapping_->CopyOut(offset, buffer, length)) return true;
+    NoteFailure(KIVFS_ERR_IO);
+    return false;
 }
 
 void MappedArchive::Restrict(std::uint32_t size) {

@@ -2,6 +2,8 @@
 
 #include <zzip/lib.h>
 
+#include "backend/Failure.h"
+#include "kivfs.h"
 #include "platform/SystemPath.h"
 #include "zip/ArchiveValidator.h"
 #include "zip/MappedArchiveTable.h"
@@ -34,15 +36,18 @@ std::unique_ptr<FsBackend> OpenZipFs(const std::string& path) {
     if (!IsSystemFile(path.c_str())) return nullptr;
     auto mapped = MapArchive(path);
     if (!mapped) return nullptr;
-    const std::optional<std::uint32_t> length = ArchiveValidator(*mapped).Check();
-    if (!length) return nullptr;
-    mapped->Restrict(*length);
+    std::optional<CheckedArchive> checked = ArchiveValidator(*mapped).Check();
+    if (!checked) return nullptr;
+    mapped->Restrict(checked->length);
     const int handle = MappedArchiveTable::Instance().Add(std::move(mapped));
     ZZIP_DIR* archive = zzip_dir_fdopen_ext_io(handle, nullptr, ZipExtensions(), ZipIoHandlers());
-    if (!archive) return nullptr;
+    if (!archive) {
+        NoteFailure(KIVFS_ERR_CORRUPT);
+        return nullptr;
+    }
     // Should making the backend fail to allocate, the archive is closed.
     try {
-        return std::make_unique<ZipFs>(archive);
+        return std::make_unique<ZipFs>(archive, std::move(checked->entries));
     } catch (...) {
         zzip_dir_close(archive);
         throw;

@@ -1,6 +1,24 @@
 #include "zip/ZipFile.h"
 
+#include "backend/Failure.h"
+#include "kivfs.h"
+#include "zip/Crc32.h"
+
 namespace kivfs {
+
+namespace {
+
+// The entry's uncompressed size, as zziplib read it from the central header.
+int EntrySize(ZZIP_FILE* entry) {
+    ZZIP_STAT stat = {};
+    zzip_file_stat(entry, &stat);
+    return stat.st_size;
+}
+
+}  // namespace
+
+ZipFile::ZipFile(ZZIP_FILE* entry, std::uint32_t expectedCrc)
+    : entry_(entry), size_(EntrySize(entry)), expectedCrc_(expectedCrc) {}
 
 ZipFile::~ZipFile() {
     zzip_file_close(entry_);
@@ -11,14 +29,39 @@ ZipFile::~ZipFile() {
 // moves the offset to the end past bytes it never produced. Either way the
 // entry yields fewer bytes than its size: a damaged archive, told apart by
 // the offset, and reported as the read error it is rather than as a clean
-// end after a short content.
+// end after a short content. A read at offset 0 starts a new pass of the
+// CRC-32 check, and with it a new chance for an entry once found damaged
+// (the archive file may have been replaced under a fault).
 int ZipFile::Read(void* buffer, int length) {
     if (length <= 0) return 0;
     const int before = Tell();
+    if (before == 0) {
+        crc_ = 0;
+        checked_ = 0;
+        corrupt_ = false;
+    }
+    if (corrupt_) {
+        NoteFailure(KIVFS_ERR_CORRUPT);
+        return -1;
+    }
     const auto count = zzip_file_read(entry_, buffer, static_cast<zzip_size_t>(length));
-    if (count < 0) return -1;
-    if (Tell() - before != count || (count == 0 && Tell() < Size())) return -1;
+    if (count < 0 || Tell() - before != count || (count == 0 && Tell() < size_) ||
+        !Check(buffer, before, static_cast<int>(count))) {
+        NoteFailure(KIVFS_ERR_CORRUPT);
+        return -1;
+    }
     return static_cast<int>(count);
+}
+
+// Reads at other offsets (after a seek) are not checked; reading on from
+// where the pass stands picks it up again.
+bool ZipFile::Check(const void* bytes, int offset, int count) {
+    if (offset != checked_) return true;
+    crc_ = UpdateCrc32(crc_, bytes, static_cast<std::size_t>(count));
+    checked_ += count;
+    if (checked_ < size_ || crc_ == expectedCrc_) return true;
+    corrupt_ = true;
+    return false;
 }
 
 int ZipFile::Tell() {
@@ -30,13 +73,7 @@ int ZipFile::Seek(int offset, int origin) {
 }
 
 int ZipFile::Error() {
-    return Tell() >= Size() ? 1 : 0;
-}
-
-int ZipFile::Size() {
-    ZZIP_STAT stat = {};
-    zzip_file_stat(entry_, &stat);
-    return stat.st_size;
+    return corrupt_ || Tell() >= size_ ? 1 : 0;
 }
 
 }  // namespace kivfs

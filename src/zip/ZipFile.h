@@ -5,7 +5,14 @@
 // mapped handlers. The open entry counts as an open stream of its archive,
 // which keeps the archive (and its mapping) alive until the file is closed,
 // even after its ZipFs is gone.
+//
+// Bytes read in order from the entry's start to its end are checked against
+// the entry's CRC-32: on a mismatch the read that reaches the end fails
+// instead of returning its count. Bytes handed out before cannot be
+// recalled; what a host learns is that the entry as a whole is damaged.
 #pragma once
+
+#include <cstdint>
 
 #include <zzip/zzip.h>
 
@@ -15,14 +22,17 @@ namespace kivfs {
 
 class ZipFile : public FsFile {
   public:
-    // Takes ownership of an open entry stream; never null.
-    explicit ZipFile(ZZIP_FILE* entry) : entry_(entry) {}
+    // Takes ownership of an open entry stream (never null), whose bytes have
+    // the CRC-32 `expectedCrc`.
+    ZipFile(ZZIP_FILE* entry, std::uint32_t expectedCrc);
     // Closes the stream; the last stream of an archive whose ZipFs is gone
     // also frees the archive.
     ~ZipFile() override;
 
     // Uncompressed bytes: the count, 0 at the end or for a length that is not
-    // positive, -1 when the archive cannot be read or its data is corrupt.
+    // positive, -1 when the archive cannot be read or its data is corrupt
+    // (a CRC-32 mismatch included; every read fails then until one starts
+    // again from offset 0).
     int Read(void* buffer, int length) override;
     // Archives are read only: writes nothing and returns 0.
     int Write(const void*, int) override { return 0; }
@@ -32,17 +42,29 @@ class ZipFile : public FsFile {
     // was; a target before the start leaves it at 0. Moving back in a
     // deflated entry inflates again from its start.
     int Seek(int offset, int origin) override;
-    // 1 when the offset is at or past the entry's uncompressed size.
+    // 1 when the offset is at or past the entry's uncompressed size, or the
+    // entry failed its CRC-32 check.
     int Error() override;
     // Archives are read only: false.
     bool Resize(unsigned int) override { return false; }
 
   private:
-    // The entry's uncompressed size.
-    int Size();
+    // Extends the check by the `count` bytes read at `offset` when they
+    // continue the pass in order from the start; false when that pass has now
+    // reached the end with the wrong CRC-32.
+    bool Check(const void* bytes, int offset, int count);
 
     // Never null.
     ZZIP_FILE* entry_;
+    // The entry's uncompressed size, >= 0 (ZipFs opens no other entry).
+    int size_;
+    std::uint32_t expectedCrc_;
+    // The CRC-32 of the entry's first checked_ bytes, read in order from the
+    // start since the last read at offset 0; 0 <= checked_ <= size_.
+    std::uint32_t crc_ = 0;
+    int checked_ = 0;
+    // Set when a pass ended with the wrong CRC-32, until a read at offset 0.
+    bool corrupt_ = false;
 };
 
 }  // namespace kivfs

@@ -1,5 +1,7 @@
 #include "zip/ZipFs.h"
 
+#include "backend/Failure.h"
+#include "kivfs.h"
 #include "zip/ZipEnum.h"
 #include "zip/ZipFile.h"
 
@@ -7,19 +9,45 @@ namespace kivfs {
 
 namespace {
 
-// The compression method of an entry kept as it is.
-constexpr int kStoredMethod = 0;
+// The compression methods zziplib reads: kept as they are, and deflated.
+constexpr std::uint16_t kStoredMethod = 0;
+constexpr std::uint16_t kDeflatedMethod = 8;
+// A size of 0xFFFFFFFF in a central header (-1 as zziplib's int) says the
+// real one is in a zip64 extra field, which zziplib does not read.
+constexpr int kZip64Size = -1;
 
-// Whether an opened entry's sizes can be right. zziplib hands sizes over as
-// int, so one of 2 GiB or more arrives negative and no 32-bit offset could
-// reach its end; and it reads a stored entry for its uncompressed size, so a
-// stored entry whose two sizes differ would yield bytes of the rest of the
-// archive as its own, or stop short of its data, without an error.
+// Whether an opened entry's sizes can be right; notes why not. zziplib hands
+// sizes over as int, so one of 2 GiB or more arrives negative and no 32-bit
+// offset could reach its end; and it reads a stored entry for its
+// uncompressed size, so a stored entry whose two sizes differ would yield
+// bytes of the rest of the archive as its own, or stop short of its data,
+// without an error.
 bool SizesHoldTogether(ZZIP_FILE* entry) {
     ZZIP_STAT stat = {};
-    if (zzip_file_stat(entry, &stat) != 0) return false;
-    if (stat.st_size < 0 || stat.d_csize < 0) return false;
-    return stat.d_compr != kStoredMethod || stat.d_csize == stat.st_size;
+    if (zzip_file_stat(entry, &stat) != 0) {
+        NoteFailure(KIVFS_ERR_CORRUPT);
+        return false;
+    }
+    if (stat.st_size == kZip64Size || stat.d_csize == kZip64Size) {
+        NoteFailure(KIVFS_ERR_UNSUPPORTED);
+        return false;
+    }
+    if (stat.st_size < 0 || stat.d_csize < 0 ||
+        (stat.d_compr == kStoredMethod && stat.d_csize != stat.st_size)) {
+        NoteFailure(KIVFS_ERR_CORRUPT);
+        return false;
+    }
+    return true;
+}
+
+// Whether zziplib can give the entry's own bytes; notes why not.
+bool Readable(const CentralEntry& entry) {
+    if ((entry.flags & CentralEntry::kEncrypted) ||
+        (entry.method != kStoredMethod && entry.method != kDeflatedMethod)) {
+        NoteFailure(KIVFS_ERR_UNSUPPORTED);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -33,25 +61,37 @@ const ZipIndex& ZipFs::Index() {
     return *index_;
 }
 
-// Either way the entry opened is the same: the index resolves the name to the
-// exact stored name of the first entry a case-insensitive scan would stop at,
-// and the first entry with exactly that name is that one.
+// Either way the entry found is the same, and zziplib opens that very entry
+// by its exact stored name: no entry before it has that name, or it would
+// have been found instead. zziplib fails to open an entry whose local header
+// does not match (damage), or that the archive cannot supply.
 std::unique_ptr<FsFile> ZipFs::OpenFile(const std::string& name, int) {
-    ZZIP_FILE* entry = nullptr;
-    if (!openedBefore_ && !index_) {
-        entry = zzip_file_open(archive_, name.c_str(), ZZIP_CASELESS);
-    } else if (const char* stored = Index().StoredName(name)) {
-        entry = zzip_file_open(archive_, stored, 0);
-    }
+    const std::optional<ZipIndex::Match> match =
+        !openedBefore_ && !index_ ? ZipIndex::Scan(archive_, name) : Index().Find(name);
     openedBefore_ = true;
-    if (!entry) return nullptr;
+    if (!match) {
+        NoteFailure(KIVFS_ERR_NOT_FOUND);
+        return nullptr;
+    }
+    // zziplib lists the headers the archive check read, no more.
+    if (match->position >= entries_.size()) {
+        NoteFailure(KIVFS_ERR_CORRUPT);
+        return nullptr;
+    }
+    const CentralEntry& central = entries_[match->position];
+    if (!Readable(central)) return nullptr;
+    ZZIP_FILE* entry = zzip_file_open(archive_, match->storedName, 0);
+    if (!entry) {
+        NoteFailure(KIVFS_ERR_CORRUPT);
+        return nullptr;
+    }
     if (!SizesHoldTogether(entry)) {
         zzip_file_close(entry);
         return nullptr;
     }
     // Should making the file fail to allocate, the entry is closed.
     try {
-        return std::make_unique<ZipFile>(entry);
+        return std::make_unique<ZipFile>(entry, central.crc32);
     } catch (...) {
         zzip_file_close(entry);
         throw;

@@ -1,8 +1,10 @@
 // ZipFs: one zip archive, read only, as a container.
 //
 // zziplib reads the archive through the mapped handlers (ZipIoHandlers).
-// Names are matched against entry names ignoring the case of ASCII letters;
-// only explicit directory entries ("docs/") make a directory exist, while
+// Names are matched against entry names ignoring the case of ASCII letters,
+// an exact match winning (ZipIndex); encrypted entries are never opened, as
+// zziplib would hand out their ciphertext as content. Only explicit
+// directory entries ("docs/") make a directory exist, while
 // listings also show directories implied by the names below them. Entry files
 // and listings may outlive the ZipFs: a file keeps the archive open until it
 // is closed, and a listing is taken whole when it is created.
@@ -10,26 +12,30 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <zzip/zzip.h>
 
 #include "backend/FsBackend.h"
+#include "zip/CentralEntry.h"
 #include "zip/ZipIndex.h"
 
 namespace kivfs {
 
 class ZipFs : public ReadOnlyFsBackend {
   public:
-    // Takes ownership of an archive opened by zziplib; never null.
-    explicit ZipFs(ZZIP_DIR* archive) : archive_(archive) {}
+    // Takes ownership of an archive opened by zziplib (never null), with the
+    // central entries the archive check read from it, in the same order.
+    ZipFs(ZZIP_DIR* archive, std::vector<CentralEntry> entries)
+        : archive_(archive), entries_(std::move(entries)) {}
     // Closes the archive; zziplib defers the real close, and with it the
     // unmapping, until the last entry file of the archive is closed.
     ~ZipFs() override;
 
-    // The first entry whose whole name equals `name` ignoring the case of
-    // ASCII letters (zziplib's own match); null when none matches or its
-    // compression method is neither stored nor deflated. `mode` is ignored:
-    // the entry is always opened for reading.
+    // The entry ZipIndex finds for `name`; null when none matches, or when it
+    // is encrypted, its compression method is neither stored nor deflated, or
+    // its headers are damaged. `mode` is ignored: the entry is always opened
+    // for reading.
     std::unique_ptr<FsFile> OpenFile(const std::string& name, int mode) override;
     // Never null; a name matching nothing gives an empty listing.
     std::unique_ptr<FsEnum> CreateEnum(const std::string& name) override;
@@ -43,6 +49,8 @@ class ZipFs : public ReadOnlyFsBackend {
 
     // Never null; closed by the destructor.
     ZZIP_DIR* archive_;
+    // One per entry zziplib lists, in its order.
+    std::vector<CentralEntry> entries_;
     // Null until the first existence query or the second OpenFile.
     std::unique_ptr<ZipIndex> index_;
     // Whether OpenFile ran before: the first open scans the central directory

@@ -1,14 +1,21 @@
 // ZipIndex: the name index of one archive, filled once from its central
 // directory and never changed afterwards.
 //
-// It answers the two existence questions and resolves a name to the entry a
-// case-insensitive open would find, so that the entry can be opened by its
-// exact stored name instead of by a letter-by-letter scan of every entry.
+// It answers the two existence questions and finds the entry that an open of
+// a name takes, so that the entry can be opened by its exact stored name
+// instead of by a letter-by-letter scan of every entry. That entry is the
+// first, in central-directory order, whose name equals the asked one
+// exactly; only when none does, the first whose name equals it ignoring the
+// case of ASCII letters ('readme.txt' and 'README.TXT' may both be in one
+// archive, and each opens as itself).
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include <zzip/zzip.h>
 
@@ -16,6 +23,14 @@ namespace kivfs {
 
 class ZipIndex {
   public:
+    // The entry found for a name.
+    struct Match {
+        // Its place in central-directory order (0 for the first header).
+        std::uint32_t position;
+        // Its exact stored name, as zziplib keeps it while the archive is open.
+        const char* storedName;
+    };
+
     // Reads every entry of `archive` (and rewinds its directory cursor). The
     // index refers to the archive's names: it is destroyed before the archive.
     explicit ZipIndex(ZZIP_DIR* archive);
@@ -27,10 +42,11 @@ class ZipIndex {
     // of ASCII letters, with one "/" added unless it ends with one (so the
     // empty name asks for an entry "/").
     bool HasDirectory(const std::string& name) const;
-    // The exact stored name of the first entry, in central-directory order,
-    // that zziplib's case-insensitive open would take for `name`; null when
-    // there is none. Valid while the archive is open.
-    const char* StoredName(const std::string& name) const;
+    // The entry an open of `name` takes; nothing when no name matches.
+    std::optional<Match> Find(const std::string& name) const;
+    // The same entry as Find, found by one walk of the archive's directory
+    // without building an index (which costs more when one entry is opened).
+    static std::optional<Match> Scan(ZZIP_DIR* archive, const std::string& name);
 
     // `name` with A-Z lowered: the key of the existence sets.
     static std::string LowerAscii(const std::string& name);
@@ -39,13 +55,24 @@ class ZipIndex {
     static std::string CaselessKey(const char* name);
 
   private:
+    // First and last position of the entries that share one CaselessKey.
+    struct KeyRun {
+        std::uint32_t first;
+        std::uint32_t last;
+    };
+    static constexpr std::uint32_t kNoEntry = UINT32_MAX;
+
     // Lowered names of the entries not ending with "/" (the empty name too).
     std::unordered_set<std::string> fileNames_;
     // Lowered names of the entries ending with "/".
     std::unordered_set<std::string> dirNames_;
-    // CaselessKey of every entry -> the stored name of the first entry with
-    // that key, as zziplib keeps it for as long as the archive is open.
-    std::unordered_map<std::string, const char*> storedNames_;
+    // The stored name of every entry, by position.
+    std::vector<const char*> storedNames_;
+    // CaselessKey of every entry -> the entries with that key.
+    std::unordered_map<std::string, KeyRun> keys_;
+    // By position: the next entry with the same CaselessKey, or kNoEntry.
+    // Names that differ only in case are rare, so the chains are short.
+    std::vector<std::uint32_t> nextWithKey_;
 };
 
 }  // namespace kivfs

@@ -53,9 +53,33 @@ void Save(const fs::path& folder, const std::string& name, const std::string& by
     std::ofstream(folder / name, std::ios::binary) << bytes;
 }
 
+// `image` with a zip64 end record and its locator inserted before its end
+// record; the classic record keeps its own counts and offsets.
+std::string WithZip64Records(const ZipImage& image) {
+    const size_t entries = image.entries.size();
+    const size_t directorySize = image.endRecord - image.centralDirectory;
+    Seed records;
+    records.Raw("PK\x06\x06").Bytes({44, 0, 0, 0, 0, 0, 0, 0}).U16(45).U16(45);
+    records.Bytes({0, 0, 0, 0, 0, 0, 0, 0});  // this disk, the directory's disk
+    for (size_t value : {entries, entries, directorySize, image.centralDirectory}) {
+        records.U16(static_cast<unsigned>(value & 0xffff))
+            .U16(static_cast<unsigned>(value >> 16))
+            .Bytes({0, 0, 0, 0});
+    }
+    records.Raw("PK\x06\x07").Bytes({0, 0, 0, 0});
+    records.U16(static_cast<unsigned>(image.endRecord & 0xffff))
+        .U16(static_cast<unsigned>(image.endRecord >> 16))
+        .Bytes({0, 0, 0, 0, 1, 0, 0, 0});
+    std::string bytes = image.bytes;
+    bytes.insert(image.endRecord, records.bytes());
+    return bytes;
+}
+
 // Small archives of every shape the backend reads: stored and deflated
 // entries, explicit and implied directories, an empty entry, names that
-// differ only in case or use "\", a comment, and a few damaged ones.
+// differ only in case or use "\", a comment, a few damaged ones, and the
+// ones refused or failed on purpose: CRC-32 mismatches, zip64 records and
+// encrypted entries.
 void ArchiveSeeds(const fs::path& folder) {
     ZipImage tree = ZipBuilder()
                         .AddFile("a.txt", "hello hello hello")
@@ -94,6 +118,27 @@ void ArchiveSeeds(const fs::path& folder) {
     ZipImage count = tree;
     count.SetEntryCount(7);
     Save(folder, "bad-count.zip", count.bytes);
+
+    // CRC-32 mismatches: a stored entry with one byte changed, and a deflated
+    // entry whose recorded CRC-32 is wrong.
+    ZipImage crc = tree;
+    crc.bytes[crc.entries[1].data] ^= 1;
+    crc.PutU32(crc.entries[0].centralHeader + 16, 0x12345678);
+    Save(folder, "crc.zip", crc.bytes);
+
+    // A zip64 end record and its locator before the classic end record, as
+    // writers put them for archives of more than 65,535 entries.
+    ZipImage zip64 = tree;
+    Save(folder, "zip64.zip", WithZip64Records(zip64));
+
+    // Encrypted entries (general-purpose bit 0 in both headers), one stored
+    // and one deflated, beside plain ones.
+    ZipImage encrypted = tree;
+    for (size_t entry : {0, 1}) {
+        encrypted.PutU16(encrypted.entries[entry].localHeader + 6, 1);
+        encrypted.PutU16(encrypted.entries[entry].centralHeader + 8, 1);
+    }
+    Save(folder, "encrypted.zip", encrypted.bytes);
 }
 
 // Sessions on one store: files written, extended, sought, resized, copied,

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "backend/Failure.h"
+#include "kivfs.h"
 #include "support/TempDir.h"
 #include "support/ZipBuilder.h"
 #include "zip/MappedArchiveTable.h"
@@ -249,6 +251,62 @@ TEST_F(DamagedArchive, RandomDamageNeverCrashes) {
         if (backend) ExerciseEverything(*backend);
     }
     EXPECT_EQ(OpenArchives(), before);
+}
+
+// The cause noted while `action` ran, as an exported call publishes it;
+// KIVFS_OK when nothing was noted.
+int CauseOf(const std::function<void()>& action) {
+    kivfs::CallScope scope;
+    action();
+    scope.Fail(KIVFS_OK);
+    return kivfs::LastErrorCode();
+}
+
+// Unsupported archives and entries (zip64, none, encrypted, other methods)
+// are told apart from damaged ones; bytes with no end record are no archive
+// and leave the cause to the store probe that follows.
+TEST_F(DamagedArchive, RefusalsNoteTheirCause) {
+    struct Cause {
+        const char* what;
+        std::function<void(ZipImage&)> damage;
+        const char* entry;  // null: the archive is refused; else this entry fails
+        int code;
+    };
+    const auto none = [](ZipImage&) {};
+    const Cause cases[] = {
+        {"no archive", [](ZipImage& z) { z.bytes = "PK, but text"; }, nullptr, KIVFS_OK},
+        {"no end record", [](ZipImage& z) { z.PutU32(z.endRecord, 0); }, nullptr,
+         KIVFS_ERR_CORRUPT},
+        {"entries past the directory", [](ZipImage& z) { z.SetEntryCount(4); }, nullptr,
+         KIVFS_ERR_CORRUPT},
+        {"zip64 locator",
+         [](ZipImage& z) { z.bytes.insert(z.endRecord, "PK\x06\x07" + std::string(16, '\0')); },
+         nullptr, KIVFS_ERR_UNSUPPORTED},
+        {"zip64 directory offset", [](ZipImage& z) { z.SetCentralDirectoryOffset(0xFFFFFFFF); },
+         nullptr, KIVFS_ERR_UNSUPPORTED},
+        {"no entries", [](ZipImage& z) { z = ZipBuilder().Build(); }, nullptr,
+         KIVFS_ERR_UNSUPPORTED},
+        {"encrypted", [](ZipImage& z) { z.PutU16(z.entries[0].centralHeader + 8, 1); }, "a.txt",
+         KIVFS_ERR_UNSUPPORTED},
+        {"other method", [](ZipImage& z) { z.SetEntryMethod(0, 12); }, "a.txt",
+         KIVFS_ERR_UNSUPPORTED},
+        {"local header", [](ZipImage& z) { z.PutU32(z.entries[0].localHeader, 0); }, "a.txt",
+         KIVFS_ERR_CORRUPT},
+        {"missing", none, "c.txt", KIVFS_ERR_NOT_FOUND},
+        {"CRC-32", [](ZipImage& z) { z.PutU32(z.entries[1].centralHeader + 16, 0); }, "b.bin",
+         KIVFS_ERR_CORRUPT},
+    };
+    for (const Cause& cause : cases) {
+        std::unique_ptr<FsBackend> backend;
+        const int code = CauseOf([&] {
+            backend = OpenDamaged(cause.damage);
+            if (!cause.entry || !backend) return;
+            auto file = backend->OpenFile(cause.entry, 0);
+            EXPECT_TRUE(!file || ReadToEnd(*file).last == -1) << cause.what;
+        });
+        EXPECT_EQ(backend != nullptr, cause.entry != nullptr) << cause.what;
+        EXPECT_EQ(code, cause.code) << cause.what;
+    }
 }
 
 }  // namespace
