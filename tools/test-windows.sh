@@ -13,24 +13,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs=$(nproc)
 
-# What the Windows stage needs, on top of tools/setup-deps.sh.
-PACKAGES="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 \
-binutils-mingw-w64-x86-64 libz-mingw-w64-dev wine64 googletest libcli11-dev cmake make"
-missing=""
-for p in $PACKAGES; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
-        missing="$missing $p"
-    fi
-done
-if [ -n "$missing" ]; then
-    echo "test-windows: installing$missing"
-    SUDO=""
-    if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
-    export DEBIAN_FRONTEND=noninteractive
-    $SUDO apt-get update -qq
-    # shellcheck disable=SC2086
-    $SUDO apt-get install -y -qq --no-install-recommends $missing
-fi
+./tools/setup-deps.sh --windows
 
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
