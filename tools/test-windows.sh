@@ -23,7 +23,7 @@ configure() {
     cmake -S . -B "$1" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$2-w64-mingw32.cmake" \
         -DCMAKE_CROSSCOMPILING_EMULATOR="$wine" \
-        -DKIVFS_ZZIPLIB_PREFIX="$3" -DKIVFS_BUILD_BENCH=OFF >/dev/null
+        -DKIVFS_ZZIPLIB_PREFIX="$3" -DKIVFS_BUILD_BENCH=OFF -DKIVFS_WERROR=ON >/dev/null
 }
 
 # The i686 build: the DLLs, the tool, the demo and the StubOps layout check.
