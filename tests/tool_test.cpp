@@ -2,6 +2,10 @@
 // containers, changes inside a store, translation, help and failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
+#include "kivfs.h"
 #include "support/TempDir.h"
 #include "tool_runner.h"
 
@@ -10,18 +14,50 @@ using namespace kivfs_test;  // NOLINT(build/namespaces)
 
 namespace {
 
+const char* const kCommands[] = {"ls",     "stat", "cat", "get", "put",      "pack",
+                                 "unpack", "rm",   "mv",  "cp",  "translate"};
+
 TEST(ToolHelp, EveryCommandIsDocumented) {
     TempDir dir;
     const ToolResult help = RunTool({"--help"}, dir.path());
     ExpectClean(help);
-    for (const char* command :
-         {"ls", "stat", "cat", "get", "put", "pack", "unpack", "rm", "mv", "cp", "translate"}) {
+    for (const char* command : kCommands) {
         EXPECT_NE(help.out.find(std::string("  ") + command + " "), std::string::npos) << command;
         const ToolResult commandHelp = RunTool({command, "--help"}, dir.path());
         ExpectClean(commandHelp);
         EXPECT_NE(commandHelp.out.find(std::string("Usage: kivfs ") + command), std::string::npos)
             << command;
     }
+}
+
+TEST(ToolHelp, VersionNamesTheLibrariesItWasBuiltWith) {
+    TempDir dir;
+    const ToolResult version = RunTool({"--version"}, dir.path());
+    ExpectClean(version);
+    const std::string first = "kivfs " + std::to_string(KIVFS_VERSION_MAJOR) + "." +
+                              std::to_string(KIVFS_VERSION_MINOR) + "." +
+                              std::to_string(KIVFS_VERSION_PATCH) + "\n";
+    EXPECT_EQ(version.out.rfind(first, 0), 0u) << version.out;
+    for (const char* library : {"SQLite 3.", "zziplib 0.", "zlib 1.", "libzip"}) {
+        EXPECT_NE(version.out.find(library), std::string::npos) << library;
+    }
+}
+
+// The completion offers the commands the program's help lists.
+TEST(ToolHelp, BashCompletionKnowsEveryCommand) {
+    TempDir dir;
+    const std::string script = std::string(KIVFS_SOURCE_DIR) + "/tools/kivfs/kivfs.bash-completion";
+    const ToolResult complete = RunShell(
+        "bash -c " + ShellWord(". " + ShellWord(script) +
+                               " && COMP_WORDS=(kivfs '') COMP_CWORD=1 && _kivfs && "
+                               "printf '%s\\n' \"${COMPREPLY[@]}\" && COMP_WORDS=(kivfs pack --z) "
+                               "COMP_CWORD=2 && _kivfs && echo \"${COMPREPLY[@]}\""),
+        dir.path());
+    ExpectClean(complete);
+    for (const char* command : kCommands) {
+        EXPECT_NE(complete.out.find(std::string(command) + "\n"), std::string::npos) << command;
+    }
+    EXPECT_NE(complete.out.find("\n--zip\n"), std::string::npos) << complete.out;
 }
 
 TEST(ToolHelp, UsageErrorsPrintTheUsageAndExitWithTwo) {
@@ -55,6 +91,35 @@ TEST(ToolErrors, OneLineNamingWhatFailedAndWhere) {
 
     ExpectFailure(RunTool({"stat", "saves.db:nothing"}, dir.path()),
                   "kivfs: cannot stat 'saves.db:nothing': no such file or directory\n");
+
+    // The library's reason, when it gives one beyond absence.
+    MakeTree(dir / "data", {{"a.txt", "A"}});
+    WriteBytes(dir / "secret", "S");
+    ExpectFailure(RunTool({"cat", "data:../secret"}, dir.path()),
+                  "kivfs: cannot open 'data:../secret': name leaves its root\n");
+}
+
+// What a path holds decides its kind: a file that is neither archive nor
+// store is refused without being touched, an archive is one by its bytes.
+TEST(ToolErrors, TheKindOfAContainerComesFromWhatThePathHolds) {
+    TempDir dir;
+    WriteBytes(dir / "notes.txt", "plain text, no container");
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"ls", "notes.txt"}, {"put", "notes.txt:a", "-"}, {"pack", "notes.txt", "x.db"}}) {
+        SCOPED_TRACE(args[0]);
+        ExpectFailure(RunTool(args, dir.path(), "x"),
+                      "kivfs: cannot open 'notes.txt': not a directory, zip archive or store\n");
+    }
+    EXPECT_EQ(ReadBytes(dir / "notes.txt"), "plain text, no container");
+    EXPECT_FALSE(PathExists(dir / "x.db"));
+    MakeZip(dir / "data.pak", {{"a.txt", "A"}});
+    EXPECT_EQ(RunTool({"stat", "data.pak"}, dir.path()).out, "name: data.pak\nkind: zip archive\n");
+    // An archive the library refuses is reported as one, with its reason.
+    ZipImage cut = MakeZip(dir / "cut.zip", {{"a.txt", SampleText(5000)}});
+    cut.Truncate(cut.bytes.size() - 30);
+    cut.WriteTo(dir / "cut.zip");
+    ExpectFailure(RunTool({"ls", "cut.zip"}, dir.path()),
+                  "kivfs: cannot open zip archive 'cut.zip': damaged data\n");
 }
 
 TEST(ToolErrors, InspectingAMissingContainerCreatesNothing) {
@@ -112,6 +177,35 @@ TEST(ToolFiles, PutReplacesTheWholeContent) {
     EXPECT_EQ(ReadStore(dir / "saves.db"), (Files{{"a.txt", "new"}, {"empty", ""}}));
 }
 
+// Names unpack would refuse never get into a store, and a refused put
+// creates no store.
+TEST(ToolFiles, PutRefusesNamesUnpackWouldRefuse) {
+    TempDir dir;
+    MakeStore(dir / "s.db", {{"a", "A"}});
+    for (const std::string name :
+         {"../escape.txt", "/abs.txt", "a//b.txt", "./x", "a\\b.txt", "a/./b", "d/..", "x:y"}) {
+        SCOPED_TRACE(name);
+        const ToolResult put = RunTool({"put", "s.db:" + name, "-"}, dir.path(), "data");
+        EXPECT_EQ(put.status, 1);
+        EXPECT_EQ(put.err.rfind("kivfs: cannot write 's.db:", 0), 0u) << put.err;
+        EXPECT_NE(put.err.find("': the name "), std::string::npos) << put.err;
+        EXPECT_EQ(std::count(put.err.begin(), put.err.end(), '\n'), 1);
+    }
+    EXPECT_EQ(ReadStore(dir / "s.db"), (Files{{"a", "A"}}));
+    EXPECT_EQ(RunTool({"put", "new.db:../x", "-"}, dir.path(), "data").status, 1);
+    EXPECT_FALSE(PathExists(dir / "new.db"));
+}
+
+// On a terminal, put without LOCAL would wait for typing: it asks for "-".
+TEST(ToolFiles, PutDoesNotReadATerminalUnlessAsked) {
+    TempDir dir;
+    const ToolResult put = RunToolOnTerminal({"put", "s.db:a.txt"}, dir.path());
+    EXPECT_EQ(put.status, 1);
+    EXPECT_NE(put.out.find("standard input is a terminal (give \"-\""), std::string::npos)
+        << put.out;
+    EXPECT_FALSE(PathExists(dir / "s.db"));
+}
+
 TEST(ToolFiles, PutIntoADirectoryCreatesFoldersAndZipsAreReadOnly) {
     TempDir dir;
     std::filesystem::create_directory(dir / "data");
@@ -167,6 +261,25 @@ TEST(ToolStore, CopyMoveAndRemove) {
 
     ExpectFailure(RunTool({"rm", "s.db:docs/zzz"}, dir.path()),
                   "kivfs: cannot remove 's.db:docs/zzz': no such file or directory\n");
+}
+
+// A system path where a name inside the store belongs is not stored as a
+// name; nor is any other name unpack would refuse.
+TEST(ToolStore, CopyAndMoveRefuseSystemPathsAndUnsafeNames) {
+    TempDir dir;
+    MakeStore(dir / "s.db", {{"a.bin", "A"}});
+    const std::string outside = dir / "x.bin";
+    ExpectFailure(RunTool({"cp", "s.db:a.bin", outside}, dir.path()),
+                  "kivfs: cannot copy 's.db:a.bin' to '" + outside + "': '" + outside +
+                      "' is a system path, not a name inside 's.db' (use get/put)\n");
+    ExpectFailure(RunTool({"mv", "s.db:a.bin", "../up.bin"}, dir.path()),
+                  "kivfs: cannot move 's.db:a.bin' to '../up.bin': '../up.bin' is a system path, "
+                  "not a name inside 's.db' (use get/put)\n");
+    ExpectFailure(RunTool({"mv", "s.db:a.bin", "s.db:b//c.bin"}, dir.path()),
+                  "kivfs: cannot move 's.db:a.bin' to 's.db:b//c.bin': the name has an empty "
+                  "component\n");
+    EXPECT_EQ(ReadStore(dir / "s.db"), (Files{{"a.bin", "A"}}));
+    EXPECT_FALSE(PathExists(outside));
 }
 
 TEST(ToolStore, RemovingADirectoryTakesExactlyItsFiles) {

@@ -22,7 +22,7 @@ build=${KIVFS_FUZZ_BUILD:-build-fuzz}
 
 cmake -S . -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIVFS_FUZZ=ON -DKIVFS_BUILD_TESTS=OFF \
-    -DKIVFS_BUILD_BENCH=OFF -DKIVFS_BUILD_EXAMPLES=OFF >/dev/null
+    -DKIVFS_BUILD_BENCH=OFF -DKIVFS_BUILD_EXAMPLES=OFF -DKIVFS_WERROR=ON >/dev/null
 cmake --build "$build" --target "$target" fuzz_seed_corpora -j2
 
 corpus=$build/corpus/$target

@@ -8,6 +8,7 @@
 #   PKG_CONFIG    the pkg-config program
 #   EXTRA_FLAGS   compile and link flags the library was built with that a
 #                 consumer must share (the sanitizers), possibly empty
+#   EXPECT_MAN    true when the build made the kivfs manual page
 cmake_minimum_required(VERSION 3.19)
 
 # Runs a command and stops with its output when it fails.
@@ -32,8 +33,12 @@ file(GLOB_RECURSE sonames ${prefix}/*/libkivfs.so.0 ${prefix}/*/libkivIOStub.so.
 list(LENGTH sonames soname_count)
 if(NOT pc_file OR NOT config_file OR NOT soname_count EQUAL 2
    OR NOT EXISTS ${prefix}/include/kivfs.h OR NOT EXISTS ${prefix}/include/kivIOStub.h
-   OR NOT EXISTS ${prefix}/bin/kivfs)
+   OR NOT EXISTS ${prefix}/bin/kivfs
+   OR NOT EXISTS ${prefix}/share/bash-completion/completions/kivfs)
     message(FATAL_ERROR "incomplete installation in ${prefix}")
+endif()
+if(EXPECT_MAN AND NOT EXISTS ${prefix}/share/man/man1/kivfs.1)
+    message(FATAL_ERROR "no manual page in ${prefix}")
 endif()
 run(${prefix}/bin/kivfs --version)
 

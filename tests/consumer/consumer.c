@@ -1,6 +1,7 @@
 /* A host program that lives outside the kivfs tree and is built against an
  * installed copy of it: it stores a file, then reads it back through the
- * full-path form. Usage: consumer WORKDIR (an existing, empty folder). */
+ * full-path form, and asks why a call failed. Usage: consumer WORKDIR (an
+ * existing, empty folder). */
 #include <stdio.h>
 #include <string.h>
 
@@ -22,7 +23,12 @@ int main(int argc, char** argv) {
     int count;
 
     if (argc != 2) return fail("usage: consumer WORKDIR");
+    if (kivfsLastError() != KIVFS_OK) return fail("a failure reported before any call failed");
     if (kivfsOpenDir(NULL) != NULL) return fail("a null path opened a container");
+    if (kivfsLastError() != KIVFS_ERR_ARGUMENT) {
+        return fail("a null path was not an argument error");
+    }
+    if (kivfsErrorText(kivfsLastError())[0] == '\0') return fail("no text for the reason");
     snprintf(store, sizeof store, "%s/consumer.db", argv[1]);
     snprintf(full, sizeof full, "%s:greeting/hello.txt", store);
 
@@ -42,6 +48,8 @@ int main(int argc, char** argv) {
     if (count != length || memcmp(back, kText, (size_t)length) != 0) {
         return fail("read back other bytes than were written");
     }
+    /* Calls that succeed leave the reason of the last failure. */
+    if (kivfsLastError() != KIVFS_ERR_ARGUMENT) return fail("a success changed the reason");
     puts("consumer: ok");
     return 0;
 }

@@ -5,6 +5,8 @@
 
 #include "Commands.h"
 #include "ToolError.h"
+#include "ZipWriter.h"
+#include "kivfs.h"
 
 namespace kivfs_tool {
 
@@ -28,6 +30,21 @@ const char* const kNaming =
 const char* const kMoreHelp =
     "Exit status: 0 success, 1 the command failed, 2 usage error.\n"
     "Run 'kivfs COMMAND --help' for the arguments and options of one command.\n";
+
+#define KIVFS_TOOL_TEXT(x) #x
+#define KIVFS_TOOL_VERSION(major, minor, patch) \
+    KIVFS_TOOL_TEXT(major) "." KIVFS_TOOL_TEXT(minor) "." KIVFS_TOOL_TEXT(patch)
+
+// The first line is the program and its version, as help2man reads it; the
+// versions of the libraries it was built with follow (given by the build,
+// which found them for the library).
+std::string VersionText() {
+    return std::string("kivfs ") +
+           KIVFS_TOOL_VERSION(KIVFS_VERSION_MAJOR, KIVFS_VERSION_MINOR, KIVFS_VERSION_PATCH) +
+           "\nbuilt with SQLite " KIVFS_TOOL_SQLITE_VERSION ", zziplib " KIVFS_TOOL_ZZIP_VERSION
+           ", zlib " KIVFS_TOOL_ZLIB_VERSION ", " +
+           ZipWriterVersionText();
+}
 
 // The message, then the usage of the command that was being parsed.
 std::string UsageMessage(const CLI::App* app, const CLI::Error& error) {
@@ -53,7 +70,7 @@ std::unique_ptr<CLI::App> MakeApp() {
     // Subcommands inherit the footer set when they are added.
     app->footer(kNaming);
     app->require_subcommand(1);
-    app->set_version_flag("--version", KIVFS_VERSION);
+    app->set_version_flag("--version", VersionText());
     app->failure_message(UsageMessage);
     AddListCommands(*app);
     AddFileCommands(*app);

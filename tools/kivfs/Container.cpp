@@ -3,30 +3,59 @@
 #include <utility>
 
 #include "ContainerPath.h"
+#include "LibraryReason.h"
 #include "LocalFiles.h"
-#include "ToolError.h"
+#include "PathContent.h"
 
 namespace kivfs_tool {
 
 namespace {
 
-// The library picks the backend itself and does not say which; its choice
-// follows what the path is: a folder is served natively, and of the other
-// two only a store accepts a transaction. An empty transaction changes
-// nothing.
-ContainerKind DetectKind(DirHandle* dir, const std::string& path) {
-    if (LocalIsDirectory(path)) return ContainerKind::Directory;
-    if (kivfsBeginTrans(dir)) {
-        kivfsCommitTrans(dir);
-        return ContainerKind::Store;
-    }
-    return ContainerKind::ZipArchive;
-}
-
 // True when listing `name` as a directory yields at least one entry.
 bool HasEntries(DirHandle* dir, const std::string& name) {
     EnumPtr listing(kivfsCreateEnumIndir(dir, DirectoryPrefix(name).c_str()));
     return listing && kivfsMoveNext(listing.get());
+}
+
+// After a probe of a name failed: an absent name, or a name of the wrong
+// kind, is an answer; anything else (a lock, damaged data, no permission)
+// stops the command with the library's reason.
+bool FailureIsAnAnswer() {
+    switch (kivfsLastError()) {
+        case KIVFS_OK:
+        case KIVFS_ERR_NOT_FOUND:
+        case KIVFS_ERR_NOT_A_FILE:
+        case KIVFS_ERR_ARGUMENT:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The kind of container the library will serve at `path`, decided from what
+// the path holds; throws ToolError for what is no container at all.
+ContainerKind KindToOpen(const std::string& path, OpenMode mode) {
+    const std::string where = "cannot open " + Quoted(path);
+    switch (WhatPathHolds(path)) {
+        case PathContent::Directory:
+            return ContainerKind::Directory;
+        case PathContent::ZipArchive:
+            return ContainerKind::ZipArchive;
+        case PathContent::Store:
+            return ContainerKind::Store;
+        case PathContent::Nothing:
+            if (mode == OpenMode::MayCreate) return ContainerKind::Store;
+            throw ToolError(where + ": no such file or directory");
+        case PathContent::EmptyFile:
+            // SQLite would make a new store of it, which only put and pack may.
+            if (mode == OpenMode::MayCreate) return ContainerKind::Store;
+            throw ToolError(where + ": empty file, not a zip archive or store");
+        case PathContent::Unreadable:
+            throw ToolError(where + ": the file cannot be read");
+        case PathContent::Other:
+            break;
+    }
+    throw ToolError(where + ": not a directory, zip archive or store");
 }
 
 }  // namespace
@@ -46,29 +75,43 @@ const char* KindText(ContainerKind kind) {
 Container::Container(DirPtr dir, ContainerKind kind, std::string path)
     : dir_(std::move(dir)), kind_(kind), path_(std::move(path)) {}
 
-// A zero-byte file is neither an archive nor a store (a store's file always
-// holds its table), and opening it would turn it into an empty store.
 void RequireExistingContainer(const std::string& path) {
-    if (!LocalExists(path)) {
-        throw ToolError("cannot open " + Quoted(path) + ": no such file or directory");
-    }
-    if (LocalIsEmptyFile(path)) {
-        throw ToolError("cannot open " + Quoted(path) + ": empty file, not a zip archive or store");
-    }
+    KindToOpen(path, OpenMode::MustExist);
 }
 
-Container Container::Open(const std::string& path, OpenMode mode) {
+std::string StoreLockedText(const std::string& path) {
+    return "store " + Quoted(path) + " is locked by another program";
+}
+
+Container Container::Open(const std::string& path, OpenMode mode, const std::string& shownAs) {
     if (path.empty()) throw ToolError("no container given");
+    const std::string shown = shownAs.empty() ? path : shownAs;
     const bool existed = LocalExists(path);
-    if (mode == OpenMode::MustExist) RequireExistingContainer(path);
+    const ContainerKind kind = KindToOpen(path, mode);
     DirPtr dir(kivfsOpenDir(path.c_str()));
     if (!dir) {
-        throw ToolError(existed ? "cannot open " + Quoted(path) +
-                                      ": not a directory, zip archive or store"
-                                : "cannot create store " + Quoted(path));
+        if (kind == ContainerKind::Store && LastFailureWasBusy()) {
+            throw ToolError(StoreLockedText(shown));
+        }
+        if (!existed) {
+            throw ToolError("cannot create store " + Quoted(shown) + ": " +
+                            LibraryReason("SQLite could not create it"));
+        }
+        throw ToolError("cannot open " + std::string(KindText(kind)) + " " + Quoted(shown) + ": " +
+                        LibraryReason("the library refused it"));
     }
-    const ContainerKind kind = DetectKind(dir.get(), path);
-    return Container(std::move(dir), kind, path);
+    return Container(std::move(dir), kind, shown);
+}
+
+ToolError Container::Failure(const std::string& what, const std::string& fallback) const {
+    if (kind_ == ContainerKind::Store && LastFailureWasBusy()) {
+        return ToolError(StoreLockedText(path_));
+    }
+    return ToolError(what + ": " + LibraryReason(fallback));
+}
+
+void Container::RequireAnswer(const std::string& name) const {
+    if (!FailureIsAnAnswer()) throw Failure("cannot open " + Quoted(Display(name)), "");
 }
 
 // A store hands out a file object for any name, bound to a row only if one
@@ -79,10 +122,15 @@ bool Container::IsFile(const std::string& name) const {
     const std::string plain = WithoutTrailingSlash(name);
     if (plain.empty()) return false;
     FilePtr file(kivfsCreateFileIndir(dir_.get(), plain.c_str(), 0));
-    if (!file) return false;
+    if (!file) {
+        RequireAnswer(plain);
+        return false;
+    }
     switch (kind_) {
         case ContainerKind::Store:
-            return kivfsSeek(file.get(), 0, 2) != -1;
+            if (kivfsSeek(file.get(), 0, 2) != -1) return true;
+            RequireAnswer(plain);
+            return false;
         case ContainerKind::Directory:
             return !IsDirectory(plain);
         case ContainerKind::ZipArchive:
@@ -101,6 +149,7 @@ bool Container::IsDirectory(const std::string& name) const {
     switch (kind_) {
         case ContainerKind::Directory: {
             EnumPtr listing(kivfsCreateEnumIndir(dir_.get(), DirectoryPrefix(plain).c_str()));
+            if (!listing) RequireAnswer(plain);
             return listing != nullptr;
         }
         case ContainerKind::Store:
@@ -128,7 +177,7 @@ FilePtr OpenFileForReading(const Container& container, const std::string& name) 
         throw ToolError("cannot open " + where + ": no such file");
     }
     FilePtr file(kivfsCreateFileIndir(container.handle(), name.c_str(), 0));
-    if (!file) throw ToolError("cannot open " + where + ": no such file");
+    if (!file) throw container.Failure("cannot open " + where, "no such file");
     return file;
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "ToolError.h"
 #include "kivfs.h"
 
 namespace kivfs_tool {
@@ -31,16 +32,21 @@ const char* KindText(ContainerKind kind);
 // empty database behind.
 enum class OpenMode { MustExist, MayCreate };
 
-// Throws ToolError unless `path` names something on disk that may hold a
-// container: missing paths and zero-byte files (which would silently become
-// new, empty stores) are refused.
+// Throws ToolError unless `path` holds a container: missing paths,
+// zero-byte files (which would silently become new, empty stores) and files
+// of any other kind are refused.
 void RequireExistingContainer(const std::string& path);
+
+// "store 'path' is locked by another program".
+std::string StoreLockedText(const std::string& path);
 
 class Container {
   public:
-    // Opens the container at `path`; throws ToolError when it is missing
-    // (MustExist) or when the library serves nothing there.
-    static Container Open(const std::string& path, OpenMode mode);
+    // Opens the container at `path`, of the kind its content shows; throws
+    // ToolError, with the library's reason, when it is missing (MustExist),
+    // holds no container, or the library cannot open it. Messages name it
+    // `shownAs` when given (a part file standing in for its target).
+    static Container Open(const std::string& path, OpenMode mode, const std::string& shownAs = "");
 
     DirHandle* handle() const { return dir_.get(); }
     ContainerKind kind() const { return kind_; }
@@ -60,8 +66,16 @@ class Container {
     // only kind of container whose files can be removed, moved or copied.
     void RequireStore(const std::string& verb, const std::string& name) const;
 
+    // The error for a call on this container that has just failed: "<what>:
+    // <the library's reason, or fallback>", or, when another program holds
+    // the store's lock, the line saying so.
+    ToolError Failure(const std::string& what, const std::string& fallback) const;
+
   private:
     Container(DirPtr dir, ContainerKind kind, std::string path);
+    // Called after a probe of `name` failed: returns when the failure says
+    // the name is absent or of another kind, and throws Failure otherwise.
+    void RequireAnswer(const std::string& name) const;
 
     DirPtr dir_;
     ContainerKind kind_;

@@ -15,7 +15,8 @@ bool IsDriveColon(const std::string& text, size_t at) {
 }
 
 ContainerPath SplitAt(const std::string& text, size_t at) {
-    return ContainerPath{text.substr(0, at), NormalizedName(text.substr(at + 1)), true};
+    const std::string given = text.substr(at + 1);
+    return ContainerPath{text.substr(0, at), NormalizedName(given), true, given};
 }
 
 }  // namespace
@@ -25,7 +26,7 @@ std::string ContainerPath::Display() const {
 }
 
 ContainerPath ContainerPath::With(const std::string& otherName) const {
-    return ContainerPath{container, otherName, true};
+    return ContainerPath{container, otherName, true, otherName};
 }
 
 // Scans the ":" from right to left and takes the first whose left part
@@ -38,7 +39,7 @@ ContainerPath ParseContainerPath(const std::string& argument) {
         if (fallback == std::string::npos && !IsDriveColon(argument, at)) fallback = at;
     }
     if (fallback != std::string::npos) return SplitAt(argument, fallback);
-    return ContainerPath{argument, "", false};
+    return ContainerPath{argument, "", false, ""};
 }
 
 std::string NormalizedName(const std::string& name) {

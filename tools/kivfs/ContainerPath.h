@@ -17,6 +17,7 @@ struct ContainerPath {
     std::string container;  // the container's path on disk, as given
     std::string name;       // the name inside it, "/" as separator; empty for the root
     bool hasName = false;   // a ":" was present, even if the name after it is empty
+    std::string givenName;  // the name as typed, before "\" became "/"
 
     // "container:name", or the container alone; used in messages.
     std::string Display() const;

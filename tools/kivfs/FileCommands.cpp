@@ -6,6 +6,7 @@
 #include "Commands.h"
 #include "Container.h"
 #include "LocalFiles.h"
+#include "SafeName.h"
 #include "Terminal.h"
 #include "ToolError.h"
 #include "Transfer.h"
@@ -24,7 +25,7 @@ void RunCat(const std::string& argument) {
     const Container container = Container::Open(source.container, OpenMode::MustExist);
     FilePtr file = OpenFileForReading(container, source.name);
     Progress silent;
-    ReadToEnd(file.get(), source.Display(), StreamSink(std::cout, "standard output"), silent);
+    ReadToEnd(file.get(), container, source.name, StreamSink(std::cout, "standard output"), silent);
 }
 
 // The size is measured only for a progress display: on a compressed zip
@@ -36,7 +37,8 @@ void RunGet(const CopyOptions& options) {
     std::string local = options.local.empty() ? BaseName(source.name) : options.local;
     if (local == "-") {
         Progress silent;
-        ReadToEnd(file.get(), source.Display(), StreamSink(std::cout, "standard output"), silent);
+        ReadToEnd(file.get(), container, source.name, StreamSink(std::cout, "standard output"),
+                  silent);
         return;
     }
     if (LocalIsDirectory(local)) {
@@ -45,15 +47,26 @@ void RunGet(const CopyOptions& options) {
     const int size = IsTerminal(stderr) ? FileSizeOf(file.get()) : 0;
     Progress progress(ProgressWanted(false, size > 0 ? size : 0), size > 0 ? size : 0, 1);
     LocalOutput out(local);
-    ReadToEnd(file.get(), source.Display(), StreamSink(out.stream(), local), progress);
+    ReadToEnd(file.get(), container, source.name, StreamSink(out.stream(), local), progress);
     out.Commit();
     progress.FileDone();
     progress.Finish();
 }
 
-// Standard input is read when no local file (or "-") is given.
+// Standard input is read when no local file (or "-") is given, but not
+// from a terminal unless asked for with "-": a forgotten argument would
+// otherwise wait for typing without a word. Everything is checked before
+// the container is opened, which may create a store.
 void RunPut(const CopyOptions& options) {
     const ContainerPath target = ParseContainerPath(options.containerPath);
+    const std::string reason = UnsafeNameReason(target.givenName, false);
+    if (!reason.empty())
+        throw ToolError("cannot write " + Quoted(target.Display()) + ": " + reason);
+    if (options.local.empty() && IsTerminal(stdin)) {
+        throw ToolError("cannot write " + Quoted(target.Display()) +
+                        ": no LOCAL file given and standard input is a terminal (give \"-\" to "
+                        "type the content)");
+    }
     const Container container = Container::Open(target.container, OpenMode::MayCreate);
     if (container.IsDirectory(target.name)) {
         throw ToolError("cannot write " + Quoted(target.Display()) + ": is a directory");

@@ -70,7 +70,8 @@ void RunStat(const std::string& argument) {
         facts = std::string("kind: ") + KindText(container.kind()) + "\n";
     } else if (container.IsFile(target.name)) {
         const std::string size = SizeText(container, target.name);
-        if (size == "?") throw ToolError("cannot stat " + Quoted(target.Display()) + ": no size");
+        if (size == "?")
+            throw container.Failure("cannot stat " + Quoted(target.Display()), "no size");
         facts = "kind: file\nsize: " + size + "\n";
     } else if (container.IsDirectory(target.name)) {
         facts = "kind: directory\n";

@@ -40,10 +40,19 @@ bool LocalIsDirectory(const std::string& utf8) {
     return fs::is_directory(LocalPath(utf8), ignored);
 }
 
-bool LocalIsEmptyFile(const std::string& utf8) {
+std::string PartFileName(const std::string& target) {
+    return target + ".kivfs-part";
+}
+
+void RemoveLocalFile(const std::string& utf8) {
+    std::error_code ignored;
+    fs::remove(LocalPath(utf8), ignored);
+}
+
+void RenameLocalFile(const std::string& from, const std::string& to) {
     std::error_code error;
-    const fs::path path = LocalPath(utf8);
-    return fs::is_regular_file(path, error) && fs::file_size(path, error) == 0 && !error;
+    fs::rename(LocalPath(from), LocalPath(to), error);
+    if (error) throw ToolError("cannot write " + Quoted(to) + ": " + error.message());
 }
 
 bool SameLocalFile(const std::string& a, const std::string& b) {
@@ -93,8 +102,7 @@ LocalOutput::LocalOutput(const std::string& utf8) : target_(utf8) {
     if (fs::is_directory(path, error)) {
         throw ToolError("cannot write " + Quoted(utf8) + ": is a directory");
     }
-    partPath_ = path;
-    partPath_ += ".kivfs-part";
+    partPath_ = LocalPath(PartFileName(utf8));
     errno = 0;
     out_.open(partPath_, std::ios::binary | std::ios::trunc);
     if (!out_) throw ToolError("cannot write " + Quoted(utf8) + ": " + LastErrorText());
@@ -103,8 +111,7 @@ LocalOutput::LocalOutput(const std::string& utf8) : target_(utf8) {
 LocalOutput::~LocalOutput() {
     if (committed_) return;
     out_.close();
-    std::error_code ignored;
-    fs::remove(partPath_, ignored);
+    RemoveLocalFile(Utf8Text(partPath_));
 }
 
 void LocalOutput::Commit() {
@@ -112,9 +119,7 @@ void LocalOutput::Commit() {
     out_.flush();
     out_.close();
     if (!out_) throw ToolError("cannot write " + Quoted(target_) + ": " + LastErrorText());
-    std::error_code error;
-    fs::rename(partPath_, LocalPath(target_), error);
-    if (error) throw ToolError("cannot write " + Quoted(target_) + ": " + error.message());
+    RenameLocalFile(Utf8Text(partPath_), target_);
     committed_ = true;
 }
 

@@ -17,8 +17,15 @@ std::string Utf8Text(const std::filesystem::path& path);
 
 bool LocalExists(const std::string& utf8);
 bool LocalIsDirectory(const std::string& utf8);
-// True for an existing regular file of zero bytes.
-bool LocalIsEmptyFile(const std::string& utf8);
+
+// Where a file that replaces `target` is written until complete: the
+// target's name with ".kivfs-part" added, beside it.
+std::string PartFileName(const std::string& target);
+
+// Removes a file if it exists; failures are ignored (used for leftovers).
+void RemoveLocalFile(const std::string& utf8);
+// Renames `from` over `to`; throws ToolError naming `to` on failure.
+void RenameLocalFile(const std::string& from, const std::string& to);
 
 // True when both paths exist and name the same file or folder.
 bool SameLocalFile(const std::string& a, const std::string& b);

@@ -32,7 +32,7 @@ Progress::Progress(bool enabled, std::uint64_t totalBytes, std::uint64_t totalFi
       lastDraw_(start_) {}
 
 Progress::~Progress() {
-    if (drawn_) std::fputs("\n", stderr);
+    EndLine();
 }
 
 void Progress::AddBytes(std::uint64_t count) {
@@ -48,9 +48,14 @@ void Progress::FileDone() {
 void Progress::Finish() {
     if (!enabled_) return;
     Draw();
+    EndLine();
+    enabled_ = false;
+}
+
+void Progress::EndLine() {
+    if (!drawn_) return;
     std::fputs("\n", stderr);
     drawn_ = false;
-    enabled_ = false;
 }
 
 // "\r" returns to the line's start and "\x1b[K" clears what a longer

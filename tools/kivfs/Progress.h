@@ -25,6 +25,9 @@ class Progress {
     void FileDone();
     // Draws the final state and ends the line.
     void Finish();
+    // Ends a drawn line, so that a message can follow on a line of its own;
+    // the next redraw starts a new one.
+    void EndLine();
 
   private:
     void Draw();

@@ -6,6 +6,7 @@
 #include "Commands.h"
 #include "Container.h"
 #include "LocalFiles.h"
+#include "SafeName.h"
 #include "ToolError.h"
 #include "Tree.h"
 
@@ -28,9 +29,9 @@ struct CopyOptions {
 // is never committed: closing the store then discards it.
 void InTransaction(const Container& store, const std::string& what,
                    const std::function<bool()>& change) {
-    if (!kivfsBeginTrans(store.handle())) throw ToolError(what + ": no transaction");
-    if (!change()) throw ToolError(what + ": the store refused the change");
-    if (!kivfsCommitTrans(store.handle())) throw ToolError(what + ": commit failed");
+    if (!kivfsBeginTrans(store.handle())) throw store.Failure(what, "no transaction");
+    if (!change()) throw store.Failure(what, "the store refused the change");
+    if (!kivfsCommitTrans(store.handle())) throw store.Failure(what, "commit failed");
 }
 
 // A directory is removed file by file, by the exact names its listing
@@ -66,16 +67,30 @@ void RunRemove(const RemoveOptions& options) {
 }
 
 // The target is a name in the source's store, written either alone or as
-// STORE:NAME with the same store.
-std::string TargetName(const ContainerPath& source, const std::string& argument) {
-    if (argument.find(':') == std::string::npos) return NormalizedName(argument);
-    const ContainerPath target = ParseContainerPath(argument);
-    if (target.container != source.container &&
-        !SameLocalFile(target.container, source.container)) {
-        throw ToolError("cannot copy " + Quoted(source.Display()) + " to " + Quoted(argument) +
-                        ": both must be in one store (use get and put between containers)");
+// STORE:NAME with the same store. A path of the local system is refused
+// rather than stored as a name (which unpack would later refuse), and so is
+// any other name unpack would refuse.
+std::string TargetName(const ContainerPath& source, const std::string& argument, const char* verb) {
+    const std::string what =
+        std::string("cannot ") + verb + " " + Quoted(source.Display()) + " to " + Quoted(argument);
+    if (LooksLikeSystemPath(argument)) {
+        throw ToolError(what + ": " + Quoted(argument) + " is a system path, not a name inside " +
+                        Quoted(source.container) + " (use get/put)");
     }
-    return target.name;
+    std::string given = argument;
+    if (argument.find(':') != std::string::npos) {
+        const ContainerPath target = ParseContainerPath(argument);
+        if (target.container != source.container &&
+            !SameLocalFile(target.container, source.container)) {
+            throw ToolError(what + ": both must be in one store (use get/put between containers)");
+        }
+        given = target.givenName;
+    }
+    // An empty name or one ending with "/" names a directory to copy into.
+    const bool isDirectory = given.empty() || given.back() == '/';
+    const std::string reason = given.empty() ? "" : UnsafeNameReason(given, isDirectory);
+    if (!reason.empty()) throw ToolError(what + ": " + reason);
+    return NormalizedName(given);
 }
 
 // A target that is a directory receives the file under its own name, as
@@ -86,7 +101,7 @@ void RunCopy(const CopyOptions& options, bool move) {
     const Container store = Container::Open(source.container, OpenMode::MustExist);
     store.RequireStore(verb, source.name);
     const std::string from = WithoutTrailingSlash(source.name);
-    std::string to = TargetName(source, options.target);
+    std::string to = TargetName(source, options.target, verb);
     if (store.IsDirectory(to) && !store.IsFile(to)) to = DirectoryPrefix(to) + BaseName(from);
     const std::string what = std::string("cannot ") + verb + " " + Quoted(source.Display()) +
                              " to " + Quoted(store.Display(to));
@@ -94,6 +109,9 @@ void RunCopy(const CopyOptions& options, bool move) {
         throw ToolError(what + (store.IsDirectory(from) ? ": is a directory" : ": no such file"));
     }
     if (to.empty() || to.back() == '/') throw ToolError(what + ": the target has no name");
+    // The source's own last component, taken over above, may be one unpack refuses.
+    const std::string reason = UnsafeNameReason(to, false);
+    if (!reason.empty()) throw ToolError(what + ": " + reason);
     // Moving a file onto itself would copy it and then delete it.
     if (to == from) throw ToolError(what + ": they are the same file");
     if (options.noClobber && store.IsFile(to)) throw ToolError(what + ": the target exists");

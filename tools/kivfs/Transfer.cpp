@@ -26,13 +26,13 @@ ChunkSink StreamSink(std::ostream& out, const std::string& outName) {
 // A read of 0 bytes ends the file only when the file says it is at its end;
 // otherwise (a damaged archive, a store that cannot be read) it is an error,
 // as is any negative count.
-void ReadToEnd(FileHandle* file, const std::string& where, const ChunkSink& sink,
-               Progress& progress) {
+void ReadToEnd(FileHandle* file, const Container& source, const std::string& name,
+               const ChunkSink& sink, Progress& progress) {
     std::vector<char> buffer(kChunk);
     for (;;) {
         const int count = kivfsRead(file, buffer.data(), static_cast<int>(buffer.size()));
         if (count < 0 || (count == 0 && !kivfsError(file))) {
-            throw ToolError("cannot read " + Quoted(where) + ": read failed");
+            throw source.Failure("cannot read " + Quoted(source.Display(name)), "read failed");
         }
         if (count == 0) return;
         sink(buffer.data(), static_cast<std::size_t>(count));
@@ -45,7 +45,9 @@ void ReadToEnd(FileHandle* file, const std::string& where, const ChunkSink& sink
 // truncated and its missing folders are created by the library.
 ContainerWriter::ContainerWriter(const Container& container, const std::string& name,
                                  std::uint64_t sizeHint)
-    : isStore_(container.kind() == ContainerKind::Store), where_(container.Display(name)) {
+    : container_(container),
+      isStore_(container.kind() == ContainerKind::Store),
+      where_(container.Display(name)) {
     if (container.kind() == ContainerKind::ZipArchive) {
         throw ToolError("cannot write " + Quoted(where_) + ": zip archives are read only");
     }
@@ -53,10 +55,10 @@ ContainerWriter::ContainerWriter(const Container& container, const std::string& 
         throw ToolError("cannot write " + Quoted(where_) + ": larger than 2 GiB");
     }
     file_.reset(kivfsCreateFileIndir(container.handle(), name.c_str(), 1));
-    if (!file_) throw ToolError("cannot write " + Quoted(where_) + ": cannot create the file");
+    if (!file_) throw Failed("cannot create the file");
     if (isStore_) {
         if (!kivfsResize(file_.get(), static_cast<unsigned int>(sizeHint))) {
-            throw ToolError("cannot write " + Quoted(where_) + ": the store refused the write");
+            throw Failed("the store refused the write");
         }
         reserved_ = sizeHint;
     }
@@ -68,7 +70,7 @@ void ContainerWriter::Reserve(std::uint64_t size) {
     if (!isStore_ || size <= reserved_) return;
     const std::uint64_t target = std::min(std::max(size, reserved_ * 2), kMaxFileSize);
     if (!kivfsResize(file_.get(), static_cast<unsigned int>(target))) {
-        throw ToolError("cannot write " + Quoted(where_) + ": the store refused the write");
+        throw Failed("the store refused the write");
     }
     reserved_ = target;
 }
@@ -79,18 +81,20 @@ void ContainerWriter::Write(const char* data, std::size_t size) {
     }
     Reserve(written_ + size);
     const int count = kivfsWrite(file_.get(), data, static_cast<int>(size));
-    if (count != static_cast<int>(size)) {
-        throw ToolError("cannot write " + Quoted(where_) + ": write failed");
-    }
+    if (count != static_cast<int>(size)) throw Failed("write failed");
     written_ += size;
 }
 
 void ContainerWriter::Finish() {
     if (isStore_ && reserved_ != written_ &&
         !kivfsResize(file_.get(), static_cast<unsigned int>(written_))) {
-        throw ToolError("cannot write " + Quoted(where_) + ": the store refused the write");
+        throw Failed("the store refused the write");
     }
     file_.reset();
+}
+
+ToolError ContainerWriter::Failed(const std::string& fallback) const {
+    return container_.Failure("cannot write " + Quoted(where_), fallback);
 }
 
 void CopyStream(std::istream& in, const std::string& inName, ContainerWriter& writer,

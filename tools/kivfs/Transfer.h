@@ -21,10 +21,10 @@ ChunkSink StreamSink(std::ostream& out, const std::string& outName);
 
 // Reads an open file from its current position to its end into `sink`,
 // counting bytes on `progress`. The end is told apart from a failed read
-// by the file's end-of-data state; a failure throws ToolError naming
-// `where`.
-void ReadToEnd(FileHandle* file, const std::string& where, const ChunkSink& sink,
-               Progress& progress);
+// by the file's end-of-data state; a failure throws ToolError naming the
+// file, `name` inside `source`, and the library's reason.
+void ReadToEnd(FileHandle* file, const Container& source, const std::string& name,
+               const ChunkSink& sink, Progress& progress);
 
 // Writes one file of a container from scratch, replacing any content it
 // had. A store grows its file in few large steps (each one rewrites the
@@ -43,7 +43,10 @@ class ContainerWriter {
 
   private:
     void Reserve(std::uint64_t size);
+    // The error for a library call on the file that has just failed.
+    ToolError Failed(const std::string& fallback) const;
 
+    const Container& container_;
     FilePtr file_;
     bool isStore_;
     std::string where_;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Container.h"
+#include "SkipReport.h"
 
 namespace kivfs_tool {
 
@@ -20,8 +21,11 @@ struct TreeEntry {
 std::vector<TreeEntry> ListDirectory(const Container& container, const std::string& directory);
 
 // Every entry below `directory`, each directory followed by its contents.
-// Throws ToolError when the tree is deeper than any real one (a link
-// cycle in a real folder).
-std::vector<TreeEntry> ListTree(const Container& container, const std::string& directory);
+// Throws ToolError when `directory` cannot be listed, or when the tree is
+// deeper than any real one (a link cycle in a real folder). A directory
+// below it that cannot be listed also throws, or, given `skips`, is named
+// there and left out.
+std::vector<TreeEntry> ListTree(const Container& container, const std::string& directory,
+                                SkipReport* skips = nullptr);
 
 }  // namespace kivfs_tool
