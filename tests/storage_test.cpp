@@ -4,69 +4,18 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "kivfs.h"
+#include "support/DirectDb.h"
 #include "support/TempDir.h"
 
+using kivfs_test::Direct;
 using kivfs_test::TempDir;
 
 namespace {
-
-// A direct connection to a store's database file, for checking what is
-// really stored (and committed) there.
-class Direct {
-  public:
-    explicit Direct(const std::string& path) { sqlite3_open(path.c_str(), &db_); }
-    ~Direct() { sqlite3_close(db_); }
-    Direct(const Direct&) = delete;
-    Direct& operator=(const Direct&) = delete;
-
-    // Every row of `sql`, columns joined by "|", NULL written as "<null>".
-    std::vector<std::string> Rows(const std::string& sql) {
-        std::vector<std::string> rows;
-        sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
-            ADD_FAILURE() << sqlite3_errmsg(db_) << " in " << sql;
-            return rows;
-        }
-        while (sqlite3_step(statement) == SQLITE_ROW) {
-            std::string row;
-            for (int c = 0; c < sqlite3_column_count(statement); ++c) {
-                if (c) row += "|";
-                const unsigned char* text = sqlite3_column_text(statement, c);
-                row += text ? std::string(reinterpret_cast<const char*>(text),
-                                          sqlite3_column_bytes(statement, c))
-                            : "<null>";
-            }
-            rows.push_back(row);
-        }
-        sqlite3_finalize(statement);
-        return rows;
-    }
-    // Runs a statement that changes the database; false when it fails (for
-    // one, when the store's connection still holds a lock).
-    bool Exec(const std::string& sql) {
-        return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
-    std::string One(const std::string& sql) {
-        auto rows = Rows(sql);
-        return rows.empty() ? "<none>" : rows.front();
-    }
-    // The stored names, sorted, as Path + FileName.
-    std::vector<std::string> Names() {
-        auto names = Rows("select Path || FileName from FileStorage order by 1");
-        return names;
-    }
-    std::string Content(const std::string& path, const std::string& fileName) {
-        return One("select Content from FileStorage where Path='" + path + "' and FileName='" +
-                   fileName + "'");
-    }
-
-  private:
-    sqlite3* db_ = nullptr;
-};
 
 class Store : public ::testing::Test {
   protected:
@@ -221,41 +170,15 @@ TEST_F(Store, NoWriteIsLostWhileBlobHandlesAreOpen) {
     EXPECT_EQ(db.Content("", "other.bin"), "0!23");
 }
 
-// A commit refused because another connection was reading leaves the work
-// in an open transaction; closing the store commits it rather than lose it.
-TEST_F(Store, WorkOfARefusedCommitIsCommittedAtClose) {
-    Direct reader(path_);
-    reader.Rows("BEGIN");
-    reader.Rows("select count(*) from FileStorage");  // holds a read lock from here on
-    Put("late.txt", "data");
-    reader.Rows("COMMIT");
-    kivfsCloseDir(dir_);
-    dir_ = nullptr;
-    EXPECT_EQ(Direct(path_).Content("", "late.txt"), "data");
-}
-
-// The same for writes in place, committed when the file closes.
-TEST_F(Store, InPlaceWritesSurviveAReaderAtClose) {
-    Put("f", "abc");
-    Direct reader(path_);
-    reader.Rows("BEGIN");
-    reader.Rows("select count(*) from FileStorage");
-    FileHandle* file = File("f");
-    ASSERT_EQ(kivfsWrite(file, "X", 1), 1);
-    kivfsCloseFile(file);
-    reader.Rows("COMMIT");
-    kivfsCloseDir(dir_);
-    dir_ = nullptr;
-    EXPECT_EQ(Direct(path_).Content("", "f"), "Xbc");
-}
-
-// A write onto a row deleted under the open file is not reported as stored.
+// A write onto a row deleted under the open file is not reported as stored:
+// the file notices, acts once as on a deleted file, and stores a new file
+// under its name after that.
 TEST_F(Store, WriteToADeletedRowIsNotReportedAsStored) {
     FileHandle* file = File("f");
     ASSERT_EQ(kivfsWrite(file, "abc", 3), 3);
     ASSERT_TRUE(kivfsDeleteFile(dir_, "f"));
-    ASSERT_EQ(kivfsSeek(file, 0, 0), 0);
     EXPECT_EQ(kivfsWrite(file, "hello", 5), 0);
+    EXPECT_EQ(kivfsTell(file), 0);
     EXPECT_EQ(kivfsWrite(file, "hello", 5), 5);  // looked up again: a new row
     kivfsCloseFile(file);
     EXPECT_EQ(Direct(path_).Content("", "f"), "hello");
@@ -338,7 +261,7 @@ TEST_F(Store, DeleteDirectoryTakesExactlyTheNamedSubtree) {
          {"a_c/x", "a_c/sub/deep", "abc/y", "A_C/z", "a_cd/e", "a%/w", "aXc/v", "top"}) {
         Put(name, "-");
     }
-    EXPECT_TRUE(DirExists("A_c"));  // existence tests keep LIKE's matching
+    EXPECT_FALSE(DirExists("A_c"));  // byte for byte, as the deletion
     EXPECT_TRUE(kivfsDeleteDirectory(dir_, "a_c"));
     Direct db(path_);
     EXPECT_EQ(db.Names(),
@@ -348,6 +271,39 @@ TEST_F(Store, DeleteDirectoryTakesExactlyTheNamedSubtree) {
     EXPECT_EQ(db.Names(), (std::vector<std::string>{"A_C/z", "aXc/v", "a_cd/e", "abc/y", "top"}));
     EXPECT_TRUE(kivfsDeleteDirectory(dir_, ""));
     EXPECT_EQ(db.Names(), std::vector<std::string>{});
+}
+
+// Directories are matched by their text byte for byte, as files are: "_"
+// and "%" are no wildcards and letters keep their case, so no listing shows
+// a directory that cannot be opened.
+TEST_F(Store, DirectoriesMatchTheirTextByteForByte) {
+    Put("aXb/sub/two.txt", "2");
+    Put("dir/x", "x");
+    Put("a%/y", "y");
+    EXPECT_FALSE(DirExists("a_b"));
+    EXPECT_EQ(List("a_b/"), std::vector<std::string>{});
+    EXPECT_FALSE(DirExists("DIR"));
+    EXPECT_EQ(List("DIR"), std::vector<std::string>{});
+    EXPECT_FALSE(DirExists("a"));
+    EXPECT_TRUE(DirExists("a%"));
+    EXPECT_EQ(List("a%"), std::vector<std::string>{"a%/y"});
+    EXPECT_EQ(List(""), (std::vector<std::string>{"d:a%/", "d:aXb/", "d:dir/"}));
+}
+
+// SQLite counts committed write transactions in the database header (bytes
+// 24 to 27, big-endian): a move, its copy and its deletion, is one.
+TEST_F(Store, MoveIsOneTransaction) {
+    auto commits = [&] {
+        const std::string header = kivfs_test::ReadBytes(path_).substr(24, 4);
+        uint32_t count = 0;
+        for (char byte : header) count = count << 8 | static_cast<unsigned char>(byte);
+        return count;
+    };
+    Put("a/x", "body");
+    const uint32_t before = commits();
+    ASSERT_TRUE(kivfsMoveFile(dir_, "a/x", "b/x", true));
+    EXPECT_EQ(commits(), before + 1);
+    EXPECT_EQ(Direct(path_).Names(), std::vector<std::string>{"b/x"});
 }
 
 TEST_F(Store, MoveOntoItselfKeepsTheFile) {
@@ -380,7 +336,7 @@ TEST_F(Store, ListingsAreBuiltFromNestedPaths) {
     EXPECT_EQ(List(""), (std::vector<std::string>{"d:docs/", "top.txt"}));
     EXPECT_EQ(List("docs"), (std::vector<std::string>{"d:docs/img/", "docs/a.txt"}));
     EXPECT_EQ(List("docs/img/"), (std::vector<std::string>{"d:docs/img/2019/", "docs/img/c.png"}));
-    EXPECT_EQ(List("Docs/"), (std::vector<std::string>{"d:Docs/img/"}));  // LIKE ignores case
+    EXPECT_EQ(List("Docs/"), std::vector<std::string>{});  // names keep their case
     EXPECT_EQ(List("none"), std::vector<std::string>{});
 
     EnumHandle* listing = kivfsCreateEnumIndir(dir_, "docs");

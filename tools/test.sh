@@ -19,7 +19,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DKIVFS_TSAN=ON -DKIVFS_BUILD_BENCH=OFF \
-    -DKIVFS_BUILD_TOOL=OFF -DKIVFS_BUILD_EXAMPLES=OFF >/dev/null
+    -DKIVFS_BUILD_TOOL=OFF -DKIVFS_BUILD_EXAMPLES=OFF -DKIVFS_WERROR=ON >/dev/null
 cmake --build build-tsan -j"$jobs" --target threads_test error_codes_test
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j"$jobs" \
     -R '^(Threads|ErrorCodes)\.'

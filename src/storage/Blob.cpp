@@ -2,34 +2,37 @@
 
 namespace kivfs {
 
-// Read-write (flags 1): the same handle serves reads and in-place writes.
+// Flags 1 open read-write, 0 read-only: a read never takes the write lock.
 // A spare that cannot move (no such row, a NULL Content) is closed, and a
 // new handle tried, which fails the same way.
-bool Blob::Open(sqlite3* db, const char* table, const char* column, sqlite3_int64 row) {
+int Blob::Open(sqlite3* db, const char* table, const char* column, sqlite3_int64 row,
+               bool writable) {
     Close();
-    sqlite3_blob* handle = registry_.TakeSpare();
+    sqlite3_blob* handle = registry_.TakeSpare(writable);
     if (handle && sqlite3_blob_reopen(handle, row) == SQLITE_OK) {
         handle_ = handle;
+        writable_ = writable;
         registry_.Add(this);
-        return true;
+        return SQLITE_OK;
     }
     sqlite3_blob_close(handle);
     handle = nullptr;
-    if (sqlite3_blob_open(db, "main", table, column, row, 1, &handle) != SQLITE_OK) {
+    const int result = sqlite3_blob_open(db, "main", table, column, row, writable ? 1 : 0, &handle);
+    if (result != SQLITE_OK) {
         sqlite3_blob_close(handle);  // SQLite may hand back a handle on failure; null is fine
-        return false;
+        return result;
     }
     handle_ = handle;
+    writable_ = writable;
     registry_.Add(this);
-    return true;
+    return SQLITE_OK;
 }
 
-// Closing a handle that wrote outside any transaction commits those writes.
+// Closing ends the handle's part in the transaction.
 void Blob::Close() {
     if (!handle_) return;
     sqlite3_blob_close(handle_);
     handle_ = nullptr;
-    written_ = false;
     registry_.Remove(this);
 }
 
@@ -37,9 +40,8 @@ void Blob::Close() {
 void Blob::Park() {
     if (!handle_) return;
     registry_.Remove(this);
-    registry_.KeepSpare(handle_);
+    registry_.KeepSpare(handle_, writable_);
     handle_ = nullptr;
-    written_ = false;
 }
 
 // The stored length, as the open handle sees it.
@@ -48,15 +50,13 @@ int Blob::Bytes() const {
 }
 
 // Fails on a closed handle, a range past the value or a row changed since.
-bool Blob::Read(void* buffer, int length, int offset) {
-    return handle_ && sqlite3_blob_read(handle_, buffer, length, offset) == SQLITE_OK;
+int Blob::Read(void* buffer, int length, int offset) {
+    return handle_ ? sqlite3_blob_read(handle_, buffer, length, offset) : SQLITE_ERROR;
 }
 
 // Writes in place; the value's length never changes through a handle.
-bool Blob::Write(const void* buffer, int length, int offset) {
-    if (!handle_ || sqlite3_blob_write(handle_, buffer, length, offset) != SQLITE_OK) return false;
-    written_ = true;
-    return true;
+int Blob::Write(const void* buffer, int length, int offset) {
+    return handle_ ? sqlite3_blob_write(handle_, buffer, length, offset) : SQLITE_ERROR;
 }
 
 }  // namespace kivfs

@@ -1,6 +1,10 @@
-// Blob: an incremental-I/O handle on one row's Content, read-write.
+// Blob: an incremental-I/O handle on one row's Content, read-only or
+// read-write.
 //
-// While open it is listed in its store's BlobRegistry, which may close it at
+// An open handle keeps its transaction (and its lock) alive, so outside an
+// explicit transaction a file opens one only for the length of one call: the
+// store's transaction scope closes every listed handle before it ends. While
+// open a blob is listed in its store's BlobRegistry, which may close it at
 // any commit; the owner then sees IsOpen() false and opens it again when it
 // needs it. Closed by the destructor in any case.
 #pragma once
@@ -18,31 +22,32 @@ class Blob {
     Blob(const Blob&) = delete;
     Blob& operator=(const Blob&) = delete;
 
-    // Closes any handle held, then opens `column` of row `row` of `table`
-    // read-write. False when the row is missing or the value is not a blob
-    // (a NULL Content among others).
-    // A spare handle of the registry is moved onto the row instead, when it
-    // can be; every blob of a store is on the same column.
-    bool Open(sqlite3* db, const char* table, const char* column, sqlite3_int64 row);
+    // Closes any handle held, then opens `column` of row `row` of `table`,
+    // for writing too when `writable`. Gives SQLite's result: SQLITE_ERROR
+    // when the row is missing or the value is not a blob (a NULL Content
+    // among others). A spare handle of the registry with the same access is
+    // moved onto the row instead, when it can be; every blob of a store is
+    // on the same column.
+    int Open(sqlite3* db, const char* table, const char* column, sqlite3_int64 row, bool writable);
     void Close();
     // Done for good: leaves the handle to the registry as its spare instead
     // of closing it. Only inside an explicit transaction, whose COMMIT
     // closes the spare first.
     void Park();
     bool IsOpen() const { return handle_ != nullptr; }
-    // True when the open handle has written since it was opened.
-    bool HasWritten() const { return written_; }
+    bool IsWritable() const { return handle_ != nullptr && writable_; }
     // The value's length in bytes; 0 when closed.
     int Bytes() const;
-    // Copy `length` bytes at `offset`; false when closed or out of range, or
-    // when the row was changed since the handle was opened.
-    bool Read(void* buffer, int length, int offset);
-    bool Write(const void* buffer, int length, int offset);
+    // Copy `length` bytes at `offset`; SQLite's result, SQLITE_ERROR when
+    // closed or out of range, SQLITE_ABORT when the row was changed since
+    // the handle was opened.
+    int Read(void* buffer, int length, int offset);
+    int Write(const void* buffer, int length, int offset);
 
   private:
     BlobRegistry& registry_;
     sqlite3_blob* handle_ = nullptr;  // open exactly while listed in registry_
-    bool written_ = false;            // a Write succeeded on handle_
+    bool writable_ = false;           // handle_ was opened read-write
 };
 
 }  // namespace kivfs

@@ -21,13 +21,16 @@ void BlobRegistry::Remove(Blob* blob) {
 }
 
 // One spare is enough: files are mostly closed before the next is read.
-void BlobRegistry::KeepSpare(sqlite3_blob* handle) {
+void BlobRegistry::KeepSpare(sqlite3_blob* handle, bool writable) {
     sqlite3_blob_close(spare_);
     spare_ = handle;
+    spareWritable_ = writable;
 }
 
-// The caller closes or keeps what it takes.
-sqlite3_blob* BlobRegistry::TakeSpare() {
+// The caller closes or keeps what it takes. A spare of the other access
+// stays: a read-write handle would take the write lock for a read.
+sqlite3_blob* BlobRegistry::TakeSpare(bool writable) {
+    if (spareWritable_ != writable) return nullptr;
     sqlite3_blob* handle = spare_;
     spare_ = nullptr;
     return handle;
@@ -36,7 +39,8 @@ sqlite3_blob* BlobRegistry::TakeSpare() {
 // Blob::Close removes the blob from open_, so the list shrinks as it goes.
 void BlobRegistry::CloseAll() {
     while (!open_.empty()) open_.back()->Close();
-    sqlite3_blob_close(TakeSpare());
+    sqlite3_blob_close(spare_);
+    spare_ = nullptr;
 }
 
 }  // namespace kivfs

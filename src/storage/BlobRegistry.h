@@ -1,11 +1,11 @@
 // BlobRegistry: the open blob handles of one connection.
 //
 // SQLite refuses to COMMIT while any read-write blob handle of the connection
-// is open, and a transaction left open when the connection closes is lost.
-// Every Blob of a store enters this registry while it is open, so that the
-// store can close them all right before each COMMIT it runs (see
-// TransactionScope and StorageFs::CommitTrans). Their files reopen them
-// lazily on next use.
+// is open, and any open handle keeps its transaction's lock. Every Blob of a
+// store enters this registry while it is open, so that the store can close
+// them all right before each transaction it ends (see
+// StorageFs::EndImplicit and StorageFs::CommitTrans). Their files reopen
+// them on next use.
 //
 // Inside an explicit transaction a file that closes leaves its handle here as
 // the spare, and the next blob to open moves it onto its own row
@@ -32,9 +32,10 @@ class BlobRegistry {
     void Remove(Blob* blob);
     // Keeps `handle`, which its blob is done with, as the spare; a spare kept
     // already is closed.
-    void KeepSpare(sqlite3_blob* handle);
-    // The spare, handed over to the caller, or null.
-    sqlite3_blob* TakeSpare();
+    void KeepSpare(sqlite3_blob* handle, bool writable);
+    // The spare, handed over to the caller, when it has the access asked
+    // for; else null.
+    sqlite3_blob* TakeSpare(bool writable);
     // Closes every registered handle and the spare, committing nothing by
     // itself: inside a transaction the writes made through them stay part of
     // it.
@@ -42,7 +43,8 @@ class BlobRegistry {
 
   private:
     std::vector<Blob*> open_;        // exactly the blobs of this store that are open
-    sqlite3_blob* spare_ = nullptr;  // open read-write on Content, owned; or null
+    sqlite3_blob* spare_ = nullptr;  // open on Content, owned; or null
+    bool spareWritable_ = false;     // spare_ was opened read-write
 };
 
 }  // namespace kivfs

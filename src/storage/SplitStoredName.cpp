@@ -15,4 +15,15 @@ std::string DirectoryText(const std::string& name) {
     return name + "/";
 }
 
+// A text that begins with "dir/" sorts at or after "dir/" and before "dir0",
+// and every text between the two begins with "dir/", since "0" follows "/".
+PathRange DirectoryRange(const std::string& name) {
+    PathRange range{DirectoryText(name), std::string()};
+    if (!range.first.empty()) {
+        range.end = range.first;
+        range.end.back() = '/' + 1;
+    }
+    return range;
+}
+
 }  // namespace kivfs

@@ -24,4 +24,18 @@ StoredName SplitStoredName(const std::string& name);
 // The empty text (the top of the store) stays empty.
 std::string DirectoryText(const std::string& name);
 
+// The Paths of the files in directory `name` or below it, as a half-open
+// range of texts compared byte for byte (SQLite's BINARY collation): every
+// Path that begins with the directory's text, and no other. "%", "_" and
+// letter case have no special meaning.
+struct PathRange {
+    std::string first;  // the directory's text: the smallest Path in it
+    // The smallest text past every Path in it: the text with its final "/"
+    // raised to "0", the next byte. Empty for the top of the store, which
+    // holds every text (Statement::BindPathRange binds that bound as a blob,
+    // which sorts after every text).
+    std::string end;
+};
+PathRange DirectoryRange(const std::string& name);
+
 }  // namespace kivfs

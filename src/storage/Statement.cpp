@@ -1,5 +1,7 @@
 #include "storage/Statement.h"
 
+#include "storage/SqliteFailure.h"
+
 namespace kivfs {
 
 // Looks the text up in the cache, preparing it on a miss.
@@ -15,9 +17,15 @@ Statement::~Statement() {
     if (entry_) cache_.Give(entry_);
 }
 
-// A statement that did not prepare reports misuse rather than crash.
+// A statement that did not prepare reports misuse rather than crash (its
+// cause was noted when it failed to prepare).
 int Statement::Step() {
-    return statement_ ? sqlite3_step(statement_) : SQLITE_MISUSE;
+    if (!statement_) return SQLITE_MISUSE;
+    const int result = sqlite3_step(statement_);
+    if (result != SQLITE_ROW && result != SQLITE_DONE) {
+        NoteSqliteFailure(sqlite3_db_handle(statement_), result);
+    }
+    return result;
 }
 
 // Text binds point at the caller's string (SQLITE_STATIC): it outlives the
@@ -37,6 +45,19 @@ bool Statement::BindBlob(int index, const void* bytes, int length) {
 // `length` zero bytes, without a buffer to hold them.
 bool Statement::BindZeroBlob(int index, int length) {
     return statement_ && sqlite3_bind_zeroblob(statement_, index, length) == SQLITE_OK;
+}
+
+// A rowid.
+bool Statement::BindInt64(int index, sqlite3_int64 value) {
+    return statement_ && sqlite3_bind_int64(statement_, index, value) == SQLITE_OK;
+}
+
+// The top's range has no end among texts: a zero-length blob, which SQLite
+// sorts after every text, stands for it.
+bool Statement::BindPathRange(int index, const PathRange& range) {
+    static const unsigned char kNoBytes = 0;
+    return BindText(index, range.first) &&
+           (range.end.empty() ? BindBlob(index + 1, &kNoBytes, 0) : BindText(index + 1, range.end));
 }
 
 // The column as a 64-bit integer (a rowid).

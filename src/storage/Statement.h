@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "storage/SplitStoredName.h"
 #include "storage/StatementCache.h"
 
 namespace kivfs {
@@ -26,7 +27,8 @@ class Statement {
     Statement& operator=(const Statement&) = delete;
 
     bool Prepared() const { return statement_ != nullptr; }
-    // One step: SQLITE_ROW, SQLITE_DONE or an error code.
+    // One step: SQLITE_ROW, SQLITE_DONE or an error code, whose cause is
+    // noted for the current call.
     int Step();
     // Steps once and tells whether the statement completed (SQLITE_DONE).
     bool Run() { return Step() == SQLITE_DONE; }
@@ -35,6 +37,9 @@ class Statement {
     bool BindText(int index, const std::string& text);
     bool BindBlob(int index, const void* bytes, int length);
     bool BindZeroBlob(int index, int length);
+    bool BindInt64(int index, sqlite3_int64 value);
+    // Binds a directory's range to parameters `index` and `index` + 1.
+    bool BindPathRange(int index, const PathRange& range);
 
     sqlite3_int64 ColumnInt64(int column);
     const void* ColumnBlob(int column);

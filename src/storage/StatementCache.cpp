@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "storage/SqliteFailure.h"
+
 namespace kivfs {
 
 // Only the entry is made here; preparing waits for the first use.
@@ -77,8 +79,11 @@ bool StatementCache::Prepare(Entry& entry) {
     if (entry.statement) return true;
     if (entry.sql.empty()) return false;
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db_, entry.sql.c_str(), -1, &statement, nullptr) != SQLITE_OK ||
-        !statement) {
+    const int result = sqlite3_prepare_v2(db_, entry.sql.c_str(), -1, &statement, nullptr);
+    if (result != SQLITE_OK || !statement) {
+        // Preparing reads the schema, so a lock held past the busy timeout
+        // shows here too.
+        if (result != SQLITE_OK) NoteSqliteFailure(db_, result);
         sqlite3_finalize(statement);
         return false;
     }

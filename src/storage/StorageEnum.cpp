@@ -4,7 +4,6 @@
 
 #include <utility>
 
-#include "storage/SqlText.h"
 #include "storage/Statement.h"
 #include "storage/StorageFs.h"
 #include "storage/TransactionScope.h"
@@ -13,19 +12,24 @@ namespace kivfs {
 
 StorageEnum::StorageEnum(std::string directory) : SnapshotEnum(std::move(directory)) {}
 
-// The pattern is the directory text then "%", not escaped: LIKE lets "%" and
-// "_" in the text match anything and ignores ASCII case, so a row can match
-// that does not begin with the text byte for byte; such a row is cut by the
-// text's length all the same. A step that fails ends the listing with what
-// was read.
+// The rows are those whose Path begins with the directory's text byte for
+// byte (see PathRange). A listing that could not be read to its end (a lock
+// held past the busy timeout, an I/O error) is a failure: part of a listing
+// would look like a directory that holds less than it does.
 bool StorageEnum::Build(StorageFs& store) {
-    TransactionScope scope(store);
-    SqlText sql("SELECT FileName, Path from %s where Path like %Q;", kStorageTable,
-                (DirPath() + "%").c_str());
-    Statement query(store.Statements(), sql.c_str());
-    if (!query.Prepared()) return false;
-    while (query.Step() == SQLITE_ROW) AddRow(query.ColumnText(1), query.ColumnText(0));
-    return true;
+    TransactionScope scope(store, TransactionScope::Access::Read);
+    if (!scope.Began()) return false;
+    int result = SQLITE_MISUSE;
+    const PathRange range = DirectoryRange(DirPath());  // bound, not copied: outlives the query
+    {
+        Statement query(store.Statements(), store.Fixed().listRange);
+        if (query.BindPathRange(1, range)) {
+            while ((result = query.Step()) == SQLITE_ROW) {
+                AddRow(query.ColumnText(1), query.ColumnText(0));
+            }
+        }
+    }  // reset before the scope ends, so that it holds no read
+    return scope.End(result == SQLITE_DONE);
 }
 
 // A file lies in the directory itself; any other row names, by its first
@@ -33,7 +37,6 @@ bool StorageEnum::Build(StorageFs& store) {
 void StorageEnum::AddRow(const std::string& path, const std::string& fileName) {
     const std::string& dirPath = DirPath();
     if (path == dirPath) return AddFile(fileName);
-    if (path.size() < dirPath.size()) return;
     const size_t slash = path.find('/', dirPath.size());
     if (slash == std::string::npos) return;
     AddDirectory(path.substr(dirPath.size(), slash + 1 - dirPath.size()));

@@ -19,7 +19,7 @@ class StorageEnum : public SnapshotEnum {
   public:
     // `directory` is the directory's text with its "/" (empty for the top).
     explicit StorageEnum(std::string directory);
-    // Reads the listing from `store`; false when its query cannot be prepared.
+    // Reads the listing from `store`; false when it could not be read whole.
     bool Build(StorageFs& store);
 
   private:

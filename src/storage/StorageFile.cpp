@@ -6,7 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "storage/SqlText.h"
+#include "backend/Failure.h"
+#include "kivfs.h"
+#include "storage/SqliteFailure.h"
 #include "storage/Statement.h"
 #include "storage/StorageFs.h"
 #include "storage/TransactionScope.h"
@@ -19,8 +21,10 @@ namespace {
 // above INT_MAX, as SQLite measures values with an int). A longer value is
 // refused before it is built: SQLite would only refuse it after the whole
 // value, up to 4 GiB that a single Resize can ask for, was made in memory.
-uint64_t MaxContent(sqlite3* db) {
-    return static_cast<uint64_t>(sqlite3_limit(db, SQLITE_LIMIT_LENGTH, -1));
+bool FitsInStore(sqlite3* db, uint64_t length) {
+    if (length <= static_cast<uint64_t>(sqlite3_limit(db, SQLITE_LIMIT_LENGTH, -1))) return true;
+    NoteFailure(KIVFS_ERR_ARGUMENT);
+    return false;
 }
 
 }  // namespace
@@ -29,104 +33,6 @@ uint64_t MaxContent(sqlite3* db) {
 StorageFile::StorageFile(StorageFs& owner, StoredName keys)
     : owner_(owner), keys_(std::move(keys)), blob_(owner.Blobs()) {}
 
-// A row made meanwhile by another handle or by CopyFile is found too.
-bool StorageFile::FindRow() {
-    TransactionScope scope(owner_);
-    const int64_t rowId = owner_.FindRowId(keys_);
-    if (rowId <= 0) return false;
-    rowId_ = rowId;
-    return true;
-}
-
-// Rowids are reused: a file's row deleted, the next row stored may get its
-// rowid, and a file that went on by rowid would read and write that other
-// file. So a rowid learned earlier is used again only while it is still the
-// row stored under this file's name (a rename moves the row away from the
-// name just as a deletion does); otherwise the file acts as on a deleted row.
-bool StorageFile::HoldsItsRow() {
-    return rowId_ != 0 && owner_.FindRowId(keys_) == rowId_;
-}
-
-// A NULL Content (the copy of an empty file) opens no handle and reads as
-// empty. Another handle may have shortened the row meanwhile; the position
-// then falls back to the new end, so that it never lies past the data. A
-// rowid just found by name needs no second look.
-bool StorageFile::OpenBlob(bool rowJustFound) {
-    CloseBlob();
-    if (!rowJustFound && !HoldsItsRow()) return false;
-    if (!blob_.Open(owner_.Db(), kStorageTable, "Content", rowId_)) return false;
-    size_ = static_cast<uint32_t>(blob_.Bytes());
-    position_ = std::min(position_, size_);
-    return true;
-}
-
-// Opening the handle also refreshes the size; its failure (a NULL Content)
-// leaves the file reading as empty.
-bool StorageFile::EnsureRow() {
-    const bool found = rowId_ == 0;
-    if (found && !FindRow()) return false;
-    if (!blob_.IsOpen()) OpenBlob(found);
-    return true;
-}
-
-// One retry after reopening: a handle goes stale when its row is rewritten
-// and is closed at every commit.
-template <typename Attempt>
-bool StorageFile::WithBlob(Attempt attempt) {
-    if (!blob_.IsOpen()) OpenBlob();
-    if (attempt()) return true;
-    OpenBlob();
-    return attempt();
-}
-
-// A negative length reads nothing: as an unsigned count it would overrun the
-// caller's buffer.
-int StorageFile::Read(void* buffer, int length) {
-    if (length <= 0 || !EnsureRow()) return 0;
-    const uint32_t n = std::min(static_cast<uint32_t>(length), size_ - position_);
-    if (n == 0) return 0;
-    const bool read = WithBlob(
-        [&] { return blob_.Read(buffer, static_cast<int>(n), static_cast<int>(position_)); });
-    if (!read) return 0;
-    position_ += n;
-    return static_cast<int>(n);
-}
-
-// Writes inside the stored length go through the blob handle; a write that
-// runs past the end stores the whole new Content in one statement. A
-// negative length writes nothing.
-int StorageFile::Write(const void* buffer, int length) {
-    if (length <= 0) return 0;
-    EnsureRow();  // a missing row is created below
-    const uint32_t count = static_cast<uint32_t>(length);
-    const uint64_t end = uint64_t{position_} + count;
-    if (end <= size_) {
-        const bool written =
-            WithBlob([&] { return blob_.Write(buffer, length, static_cast<int>(position_)); });
-        if (!written) {
-            KeepsItsRow();
-            return 0;
-        }
-        position_ += count;
-        return length;
-    }
-    if (end > MaxContent(owner_.Db())) return 0;
-    TransactionScope scope(owner_);
-    if (!KeepsItsRow()) return 0;
-    bool stored = false;
-    if (position_ > 0) {
-        stored = RewriteContent(position_, buffer, count, static_cast<uint32_t>(end));
-    } else if (rowId_ != 0) {
-        stored = ReplaceContent(buffer, count);
-    } else {
-        stored = InsertRow(buffer, count);
-    }
-    if (!stored) return 0;
-    position_ = static_cast<uint32_t>(end);
-    SetSize(position_);
-    return length;
-}
-
 // Inside an explicit transaction the handle is left to the store for the
 // next file to reuse; CommitTrans closes it before it commits.
 StorageFile::~StorageFile() {
@@ -134,107 +40,230 @@ StorageFile::~StorageFile() {
         blob_.Park();
         return;
     }
-    CloseBlob();
+    blob_.Close();
 }
 
-// In-place writes made outside an explicit transaction are committed when
-// their handle closes. Left to SQLite, that commit runs as the handle closes
-// and, refused because another connection is reading, rolls the writes back.
-// Closed at the end of a transaction scope instead, the handle closes first
-// and the scope's COMMIT follows; a refused COMMIT leaves the writes in the
-// open transaction, which a later scope or the store's close commits.
-void StorageFile::CloseBlob() {
-    if (!blob_.HasWritten()) {
+// Rowids are reused: a file's row deleted, the next row stored may get its
+// rowid, and a file that went on by rowid would read and write that other
+// file. So a rowid learned earlier is used again only while it is still the
+// row stored under this file's name (a rename moves the row away from the
+// name just as a deletion does); otherwise the file is unbound again and the
+// call acts as on a deleted row. A row made meanwhile by another handle, by
+// CopyFile or by another connection is found too.
+StorageFile::Row StorageFile::Locate() {
+    const int64_t rowId = owner_.FindRowId(keys_);
+    if (rowId < 0) return Row::Failed;
+    if (at_.rowId != 0 && rowId != at_.rowId) {
         blob_.Close();
-        return;
+        at_ = Binding();
+        return Row::Gone;
     }
-    TransactionScope commit(owner_);  // does nothing inside an explicit transaction
-    blob_.Close();
+    if (rowId == 0) return Row::Missing;
+    at_.rowId = rowId;
+    return Row::Found;
+}
+
+// A handle kept from an earlier call exists only inside an explicit
+// transaction, where no other connection can change the row; a change made
+// through this store makes it fail, and its caller attaches afresh.
+StorageFile::Row StorageFile::Attach(bool writable) {
+    if (blob_.IsOpen() && (blob_.IsWritable() || !writable)) return Row::Found;
+    const Row row = Locate();
+    if (row != Row::Found) return row;
+    return OpenBlob(writable) ? Row::Found : Row::Failed;
+}
+
+// Another connection may have shortened the row since the last call; the
+// position then falls back to the new end, so that it never lies past the
+// data. SQLITE_ERROR, on a row just found in this transaction, means a value
+// that is not a blob: a NULL Content (the copy of an empty file).
+bool StorageFile::OpenBlob(bool writable) {
+    const int result = blob_.Open(owner_.Db(), kStorageTable, "Content", at_.rowId, writable);
+    if (result != SQLITE_OK && result != SQLITE_ERROR) {
+        NoteSqliteFailure(owner_.Db(), result);
+        return false;
+    }
+    at_.size = static_cast<uint32_t>(blob_.Bytes());
+    at_.position = std::min(at_.position, at_.size);
+    return true;
 }
 
 // Never touches the database.
 int StorageFile::Tell() {
-    return static_cast<int>(position_);
+    return static_cast<int>(at_.position);
+}
+
+// A read ends its transaction before it returns, so it keeps no lock.
+int StorageFile::Read(void* buffer, int length) {
+    if (length <= 0) return 0;
+    TransactionScope scope(owner_, TransactionScope::Access::Read);
+    if (!scope.Began()) return -1;
+    const uint32_t before = at_.position;
+    const int count = ReadAttached(buffer, static_cast<uint32_t>(length));
+    if (scope.End(count >= 0)) return count;
+    blob_.Close();
+    at_.position = std::min(before, at_.size);
+    return -1;
+}
+
+// A kept handle whose row was rewritten or deleted fails; it is attached
+// afresh once. A fresh handle that fails is a failure of the read.
+int StorageFile::ReadAttached(void* buffer, uint32_t length) {
+    for (int attempt = 0;; ++attempt) {
+        const bool kept = blob_.IsOpen();
+        const Row row = Attach(false);
+        if (row == Row::Failed) return -1;
+        if (row != Row::Found) return 0;
+        const uint32_t n = std::min(length, at_.size - at_.position);
+        if (n == 0) return 0;
+        const int result = blob_.Read(buffer, static_cast<int>(n), static_cast<int>(at_.position));
+        if (result == SQLITE_OK) {
+            at_.position += n;
+            return static_cast<int>(n);
+        }
+        if (!kept || attempt > 0) {
+            NoteSqliteFailure(owner_.Db(), result);
+            return -1;
+        }
+        blob_.Close();
+    }
+}
+
+// The write is committed before the call returns; when it cannot be, it is
+// rolled back, the call returns 0, and the file stays where it was.
+int StorageFile::Write(const void* buffer, int length) {
+    if (length <= 0) return 0;
+    TransactionScope scope(owner_, TransactionScope::Access::Write);
+    if (!scope.Began()) return 0;
+    Binding after;
+    const bool stored = WriteAttached(buffer, static_cast<uint32_t>(length), after);
+    if (!scope.End(stored)) {
+        blob_.Close();
+        return 0;
+    }
+    at_ = after;
+    return length;
+}
+
+// Writes inside the stored length go through a read-write handle; a write
+// that runs past the end stores the whole new Content in one statement, and
+// one on a name with no row inserts it. `after` is what the file knows once
+// the write stands.
+bool StorageFile::WriteAttached(const void* buffer, uint32_t length, Binding& after) {
+    for (int attempt = 0;; ++attempt) {
+        const bool kept = blob_.IsOpen();
+        const Row row = Attach(true);
+        if (row == Row::Failed || row == Row::Gone) return false;
+        after = at_;
+        const uint64_t end = uint64_t{at_.position} + length;
+        if (row == Row::Missing || end > at_.size) {
+            return FitsInStore(owner_.Db(), end) && Extend(buffer, length, row, after);
+        }
+        const int result =
+            blob_.Write(buffer, static_cast<int>(length), static_cast<int>(at_.position));
+        if (result == SQLITE_OK) {
+            after.position = static_cast<uint32_t>(end);
+            return true;
+        }
+        if (!kept || attempt > 0) {
+            NoteSqliteFailure(owner_.Db(), result);
+            return false;
+        }
+        blob_.Close();
+    }
+}
+
+// A write past the end: the first `position` stored bytes, then `buffer`.
+// Cases with nothing to keep store `buffer` alone.
+bool StorageFile::Extend(const void* buffer, uint32_t length, Row row, Binding& after) {
+    blob_.Close();  // the rewrite leaves it stale
+    const uint32_t end = at_.position + length;
+    after.size = end;
+    after.position = end;
+    if (row == Row::Missing) {
+        after.rowId = InsertRow(buffer, length);
+        return after.rowId != 0;
+    }
+    if (at_.position == 0) return ReplaceContent(buffer, length);
+    return RewriteContent(at_.position, buffer, length, end);
 }
 
 // The target is formed in unsigned 32-bit arithmetic, so a negative offset
 // counts backwards and one before the start wraps past the end; a target
 // past the end leaves the position where it was.
 int StorageFile::Seek(int offset, int origin) {
-    if (!EnsureRow()) return -1;
+    TransactionScope scope(owner_, TransactionScope::Access::Read);
+    if (!scope.Began()) return -1;
+    const Row row = Attach(false);
+    if (!scope.End(row != Row::Failed) || row != Row::Found) return -1;
     const uint32_t delta = static_cast<uint32_t>(offset);
-    uint32_t target = position_;
+    uint32_t target = at_.position;
     if (origin == 0) target = delta;
-    if (origin == 1) target = position_ + delta;
-    if (origin == 2) target = size_ + delta;
-    if (target <= size_) position_ = target;
-    return static_cast<int>(position_);
+    if (origin == 1) target = at_.position + delta;
+    if (origin == 2) target = at_.size + delta;
+    if (target <= at_.size) at_.position = target;
+    return static_cast<int>(at_.position);
 }
 
-// The end-of-data test: no row, or the position at or past the end.
+// The end-of-data test: no row (or none could be looked up), or the
+// position at or past the end.
 int StorageFile::Error() {
-    if (!EnsureRow()) return 1;
-    return position_ >= size_ ? 1 : 0;
+    TransactionScope scope(owner_, TransactionScope::Access::Read);
+    if (!scope.Began()) return 1;
+    const Row row = Attach(false);
+    if (!scope.End(row != Row::Failed) || row != Row::Found) return 1;
+    return at_.position >= at_.size ? 1 : 0;
 }
 
 // Keeps the first bytes, drops or zero-fills the rest; on a file with no row
 // yet it creates one of that many zero bytes.
 bool StorageFile::Resize(unsigned int newSize) {
-    EnsureRow();
-    if (newSize > MaxContent(owner_.Db())) return false;
-    TransactionScope scope(owner_);
-    if (!KeepsItsRow()) return false;
-    const bool stored =
-        rowId_ == 0 ? InsertRow(nullptr, newSize) : RewriteContent(newSize, nullptr, 0, newSize);
-    if (stored) SetSize(newSize);
-    return stored;
+    if (!FitsInStore(owner_.Db(), newSize)) return false;
+    TransactionScope scope(owner_, TransactionScope::Access::Write);
+    if (!scope.Began()) return false;
+    Binding after;
+    const bool stored = ResizeAttached(newSize, after);
+    if (!scope.End(stored)) {
+        blob_.Close();
+        return false;
+    }
+    at_ = after;
+    return true;
 }
 
-// Before a row is written by rowid: a file without a row (it will insert
-// one) or one whose row is still its own goes on; one whose row went away
-// under it becomes unbound again and fails this once, as on a deleted row.
-bool StorageFile::KeepsItsRow() {
-    if (rowId_ == 0 || HoldsItsRow()) return true;
-    ForgetRow();
-    return false;
-}
-
-// Back to the state of a file just opened on a name that has no row.
-void StorageFile::ForgetRow() {
-    blob_.Close();
-    rowId_ = 0;
-    size_ = 0;
-    position_ = 0;
+// The whole Content is rewritten, so no handle is needed.
+bool StorageFile::ResizeAttached(uint32_t newSize, Binding& after) {
+    blob_.Close();  // the rewrite leaves it stale
+    const Row row = Locate();
+    if (row == Row::Failed || row == Row::Gone) return false;
+    after = at_;
+    after.size = newSize;
+    after.position = std::min(at_.position, newSize);
+    if (row == Row::Missing) {
+        after.rowId = InsertRow(nullptr, newSize);
+        return after.rowId != 0;
+    }
+    return RewriteContent(newSize, nullptr, 0, newSize);
 }
 
 // Inserts the row with `bytes` as Content, or `length` zero bytes when
-// `bytes` is null. A row already stored under the same keys makes the primary
-// key refuse it.
-bool StorageFile::InsertRow(const void* bytes, uint32_t length) {
+// `bytes` is null, and gives its rowid (0 on failure). A row already stored
+// under the same keys makes the primary key refuse it.
+sqlite3_int64 StorageFile::InsertRow(const void* bytes, uint32_t length) {
     Statement insert(owner_.Statements(), owner_.Fixed().insertRow);
     const int n = static_cast<int>(length);
     const bool bound = insert.BindText(1, keys_.fileName) && insert.BindText(2, keys_.path) &&
                        (bytes ? insert.BindBlob(3, bytes, n) : insert.BindZeroBlob(3, n));
-    if (!bound || !insert.Run()) return false;
-    rowId_ = sqlite3_last_insert_rowid(owner_.Db());
-    return true;
+    if (!bound || !insert.Run()) return 0;
+    return sqlite3_last_insert_rowid(owner_.Db());
 }
 
-// Stores `bytes` as the row's whole Content. A row deleted under the file
-// changes nothing: that is reported as a failure, not as a stored write, and
-// the file looks its row up again next time.
+// Stores `bytes` as the bound row's whole Content.
 bool StorageFile::ReplaceContent(const void* bytes, uint32_t length) {
     static const unsigned char kNoBytes = 0;  // binds an empty blob, not NULL
-    SqlText sql("UPDATE %s Set Content = ? where rowid = %lld;", kStorageTable,
-                static_cast<long long>(rowId_));
-    Statement update(owner_.Statements(), sql.c_str());
-    if (!update.BindBlob(1, length ? bytes : &kNoBytes, static_cast<int>(length)) ||
-        !update.Run()) {
-        return false;
-    }
-    if (sqlite3_changes(owner_.Db()) == 1) return true;
-    ForgetRow();
-    return false;
+    Statement update(owner_.Statements(), owner_.Fixed().updateById);
+    return update.BindBlob(1, length ? bytes : &kNoBytes, static_cast<int>(length)) &&
+           update.BindInt64(2, at_.rowId) && update.Run() && sqlite3_changes(owner_.Db()) == 1;
 }
 
 // Builds the new Content: the first `keep` stored bytes (fewer if less is
@@ -243,13 +272,12 @@ bool StorageFile::RewriteContent(uint32_t keep, const void* tail, uint32_t tailL
                                  uint32_t newSize) {
     std::vector<unsigned char> content;
     {
-        SqlText sql("SELECT Content from %s where rowid=%lld;", kStorageTable,
-                    static_cast<long long>(rowId_));
-        Statement query(owner_.Statements(), sql.c_str());
-        if (query.Step() != SQLITE_ROW) return false;
+        Statement query(owner_.Statements(), owner_.Fixed().contentById);
+        if (!query.BindInt64(1, at_.rowId) || query.Step() != SQLITE_ROW) return false;
         try {
             content.resize(newSize);
         } catch (const std::bad_alloc&) {
+            NoteFailure(KIVFS_ERR_NO_MEMORY);
             return false;
         }
         const void* bytes = query.ColumnBlob(0);  // before its length, as SQLite asks
@@ -259,15 +287,6 @@ bool StorageFile::RewriteContent(uint32_t keep, const void* tail, uint32_t tailL
     }
     if (tailLength > 0) std::memcpy(content.data() + keep, tail, tailLength);
     return ReplaceContent(content.data(), newSize);
-}
-
-// The old handle would fail on its next use now that the row was rewritten
-// (and, open, it would keep a commit from succeeding); it is closed here and
-// reopened lazily.
-void StorageFile::SetSize(uint32_t newSize) {
-    blob_.Close();
-    size_ = newSize;
-    position_ = std::min(position_, size_);
 }
 
 }  // namespace kivfs

@@ -1,11 +1,20 @@
 // StorageFile: an open file of a store, over one row of FileStorage.
 //
-// The row is found (or created) lazily by the first operation that needs it;
-// opening stores nothing. Reads and in-place writes go through an incremental
-// blob handle on Content; a write past the end and every resize rewrite the
-// whole Content (or insert the row). Nothing is buffered: every write reaches
-// SQLite before the call returns. Counts and positions are unsigned 32-bit
-// internally; after every operation the position is at most the size.
+// The row is found (or created) by the operations that need it; opening
+// stores nothing. Reads and in-place writes go through an incremental blob
+// handle on Content, read-only for reads; a write past the end and every
+// resize rewrite the whole Content (or insert the row). Nothing is buffered:
+// every call is one transaction of its own (or part of the explicit one), so
+// a write that returns its length is committed, and one whose commit failed
+// returns 0 and has changed nothing.
+//
+// Outside an explicit transaction the file holds no lock between calls:
+// each call looks its row up again by name and closes its handle before it
+// returns, so another connection may read and write meanwhile. Inside one
+// the handle is kept from call to call.
+//
+// Counts and positions are unsigned 32-bit internally; after every operation
+// the position is at most the size.
 #pragma once
 
 #include <sqlite3.h>
@@ -25,10 +34,12 @@ class StorageFile : public FsFile {
   public:
     // A file of `owner` under the given keys; touches nothing yet.
     StorageFile(StorageFs& owner, StoredName keys);
-    // Closes the blob handle, committing what was written through it outside
-    // an explicit transaction.
+    // Inside an explicit transaction leaves its handle to the store for
+    // reuse; outside one no handle is open.
     ~StorageFile() override;
 
+    // -1 when the read could not run (a lock held past the busy timeout, an
+    // I/O error); 0 at the end, and for a file with no row.
     int Read(void* buffer, int length) override;
     int Write(const void* buffer, int length) override;
     int Tell() override;
@@ -37,41 +48,47 @@ class StorageFile : public FsFile {
     bool Resize(unsigned int newSize) override;
 
   private:
-    // Looks the row up by its keys; sets rowId_ when found.
-    bool FindRow();
-    // Whether the known rowid is still the row stored under this file's name.
-    bool HoldsItsRow();
-    // False, and the file unbound again (ForgetRow), when the known row is no
-    // longer this file's; true when it is, or when no row is known.
-    bool KeepsItsRow();
-    // Drops the row, its handle, size and position: a file on a name with no
-    // row yet.
-    void ForgetRow();
-    // (Re)opens the blob handle and learns the stored size from it; refuses a
-    // row that is no longer this file's unless `rowJustFound` by name.
-    bool OpenBlob(bool rowJustFound = false);
-    // Closes the blob handle so that what it wrote is committed.
-    void CloseBlob();
-    // Finds the row if it is not known yet and opens the handle if it is not
-    // open; false only when there is no row.
-    bool EnsureRow();
-    // Runs `attempt` on the blob handle, reopening it once when it fails (a
-    // handle whose row was rewritten, or that a commit closed, fails).
-    template <typename Attempt>
-    bool WithBlob(Attempt attempt);
+    // What the file knows of its row. rowId 0: no row known (size and
+    // position 0 then).
+    struct Binding {
+        sqlite3_int64 rowId = 0;  // the row's rowid; 0 while not known
+        uint32_t size = 0;        // Content's length as last learned or set
+        uint32_t position = 0;    // current offset; never above size
+    };
+    // What a call finds under the file's name.
+    enum class Row {
+        Found,    // the row, bound; its handle open unless Content is NULL
+        Missing,  // no row, and none was known
+        Gone,     // the row known so far was deleted or replaced: unbound again
+        Failed,   // the lookup could not run; the cause is noted
+    };
+
+    // Binds the file to its row for this call, with a handle that may write
+    // when `writable`; a handle kept from an earlier call of the same
+    // explicit transaction serves as it is.
+    Row Attach(bool writable);
+    // Looks the row up by name and compares it with the one known.
+    Row Locate();
+    // Opens the handle on the bound row and learns the size from it; a NULL
+    // Content opens none and reads as empty. False when it could not open.
+    bool OpenBlob(bool writable);
+    // The work of each call, inside its transaction. A change to the row
+    // leaves the file's binding as it was and gives in `after` what the
+    // file knows once the change stands; the caller takes it over only
+    // then, so that a change rolled back leaves no trace in the file.
+    int ReadAttached(void* buffer, uint32_t length);
+    bool WriteAttached(const void* buffer, uint32_t length, Binding& after);
+    bool Extend(const void* buffer, uint32_t length, Row row, Binding& after);
+    bool ResizeAttached(uint32_t newSize, Binding& after);
     // The three ways of storing a new, longer or shorter, whole Content.
-    bool InsertRow(const void* bytes, uint32_t length);
+    sqlite3_int64 InsertRow(const void* bytes, uint32_t length);
     bool ReplaceContent(const void* bytes, uint32_t length);
     bool RewriteContent(uint32_t keep, const void* tail, uint32_t tailLength, uint32_t newSize);
-    // Accepts a new stored length after a rewrite.
-    void SetSize(uint32_t newSize);
 
-    StorageFs& owner_;         // borrowed: connection, statements, flag, registry
-    const StoredName keys_;    // the row's FileName and Path
-    sqlite3_int64 rowId_ = 0;  // the row's rowid; 0 while not known
-    uint32_t size_ = 0;        // Content's length as last learned or set
-    uint32_t position_ = 0;    // current offset; never above size_
-    Blob blob_;                // open read-write handle on Content, or closed
+    StorageFs& owner_;       // borrowed: connection, statements, flag, registry
+    const StoredName keys_;  // the row's FileName and Path
+    Binding at_;             // the row, size and position
+    Blob blob_;              // open handle on Content, or closed
 };
 
 }  // namespace kivfs

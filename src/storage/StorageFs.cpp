@@ -1,24 +1,16 @@
 #include "storage/StorageFs.h"
 
+#include "backend/Failure.h"
+#include "kivfs.h"
 #include "storage/SplitStoredName.h"
 #include "storage/SqlText.h"
+#include "storage/SqliteFailure.h"
 #include "storage/Statement.h"
 #include "storage/StorageEnum.h"
 #include "storage/StorageFile.h"
 #include "storage/TransactionScope.h"
 
 namespace kivfs {
-
-namespace {
-
-// The prefix pattern of a directory for LIKE: its text (with its "/") then
-// "%". Not escaped: under LIKE, "%" and "_" in the name match anything and
-// ASCII letters match either case, as existence tests and listings always did.
-std::string LikePattern(const std::string& directory) {
-    return DirectoryText(directory) + "%";
-}
-
-}  // namespace
 
 namespace {
 
@@ -30,45 +22,95 @@ StatementCache::Entry* PinTableText(StatementCache& cache, const char* format) {
 
 }  // namespace
 
-// Starts in implicit mode: each operation its own transaction.
+// Starts in implicit mode: each operation its own transaction. Directories
+// are selected by a range of Path texts (see PathRange), which compares
+// bytes: LIKE would let "%" and "_" in a name match anything and fold ASCII
+// case, although every file lookup compares names byte for byte.
 StorageFs::StorageFs(sqlite3* db)
     : db_(db),
+      readOnly_(sqlite3_db_readonly(db, "main") == 1),
       statements_(db),
       fixed_{
-          statements_.Pin("BEGIN TRANSACTION;"), statements_.Pin("COMMIT TRANSACTION;"),
+          statements_.Pin("BEGIN TRANSACTION;"),
+          statements_.Pin("BEGIN IMMEDIATE TRANSACTION;"),
+          statements_.Pin("COMMIT TRANSACTION;"),
+          statements_.Pin("ROLLBACK TRANSACTION;"),
           PinTableText(statements_, "SELECT rowid from %s where FileName=? and Path=?;"),
-          PinTableText(statements_, "INSERT INTO %s (FileName, Path, Content) VALUES (?, ?, ?);")} {
-}
+          PinTableText(statements_, "INSERT INTO %s (FileName, Path, Content) VALUES (?, ?, ?);"),
+          PinTableText(statements_, "SELECT Content from %s where rowid=?;"),
+          PinTableText(statements_, "UPDATE %s Set Content = ? where rowid = ?;"),
+          PinTableText(statements_, "SELECT Content from %s where FileName=? and Path=?;"),
+          PinTableText(statements_, "UPDATE %s Set Content = ? where FileName=? and Path=?;"),
+          PinTableText(statements_, "delete from %s where FileName=? and Path=?;"),
+          PinTableText(statements_, "update %s set FileName=? where FileName=? and Path=?;"),
+          PinTableText(statements_, "SELECT Path from %s where Path >= ? and Path < ? limit 1;"),
+          PinTableText(statements_, "SELECT FileName, Path from %s where Path >= ? and Path < ?;"),
+          PinTableText(statements_, "delete from %s where Path >= ? and Path < ?;")} {}
 
-// Files and listings are gone by now, so no blob handle should be open; any
-// still open is closed so that the connection can close. A transaction the
-// store's own scopes left open (its COMMIT refused, say, while another
-// connection was reading) is committed once more rather than lost. An
-// explicit transaction that the caller never committed is not: closing the
-// connection rolls it back.
+// Files and listings are gone by now; a blob handle still open is closed so
+// that the connection can close. Implicit transactions never outlive their
+// operation, and an explicit one the caller never committed is rolled back
+// by the close.
 StorageFs::~StorageFs() {
     blobs_.CloseAll();
-    if (!inTrans_ && !sqlite3_get_autocommit(db_)) Exec(fixed_.commit);
     statements_.Clear();
     sqlite3_close(db_);
 }
 
-// Runs one statement with no result rows, through the statement cache.
-bool StorageFs::Exec(const char* sql) {
-    Statement statement(statements_, sql);
-    return statement.Prepared() && statement.Run();
-}
-
-// The same for a pinned statement.
+// Runs one pinned statement with no result rows.
 bool StorageFs::Exec(StatementCache::Entry* pinned) {
     Statement statement(statements_, pinned);
     return statement.Prepared() && statement.Run();
 }
 
-// The same inside the operation's own transaction scope.
-bool StorageFs::ExecInScope(const char* sql) {
-    TransactionScope scope(*this);
-    return Exec(sql);
+// A connection found inside a transaction here (a rollback that failed
+// earlier) is taken out of it first: BEGIN would be refused otherwise.
+bool StorageFs::BeginImplicit(bool writes) {
+    if (!sqlite3_get_autocommit(db_)) RollBack();
+    return Exec(writes ? fixed_.beginImmediate : fixed_.begin);
+}
+
+// A failed COMMIT may leave the transaction open (busy) or SQLite may have
+// rolled it back already (full disk, I/O error); either way nothing of it
+// stays and the connection is left outside any transaction.
+bool StorageFs::EndImplicit(bool commit) {
+    blobs_.CloseAll();
+    if (commit && Exec(fixed_.commit)) return true;
+    RollBack();
+    return false;
+}
+
+// sqlite3_get_autocommit tells whether the connection is still inside the
+// transaction BeginTrans opened: SQLite rolls a transaction back by itself
+// after some errors (a full disk, an I/O error, no memory), and statements
+// run after that would each commit on their own.
+bool StorageFs::ExplicitTransactionAlive() {
+    if (!transLost_ && !sqlite3_get_autocommit(db_)) return true;
+    if (!transLost_) {
+        transLost_ = true;
+        const int result = sqlite3_extended_errcode(db_);
+        lostCause_ = result == SQLITE_OK ? KIVFS_ERR_IO : SqliteResultToCode(result, 0);
+    }
+    NoteFailure(lostCause_);
+    return false;
+}
+
+// ROLLBACK only when there is something to roll back: it fails otherwise.
+void StorageFs::RollBack() {
+    blobs_.CloseAll();
+    if (!sqlite3_get_autocommit(db_)) Exec(fixed_.rollback);
+}
+
+// One statement that changes rows, with two or three names bound in order.
+bool StorageFs::ChangeInScope(StatementCache::Entry* pinned, const std::string& first,
+                              const std::string& second, const std::string* third) {
+    TransactionScope scope(*this, TransactionScope::Access::Write);
+    if (!scope.Began()) return false;
+    Statement statement(statements_, pinned);
+    const bool done = statement.Prepared() && statement.BindText(1, first) &&
+                      statement.BindText(2, second) && (!third || statement.BindText(3, *third)) &&
+                      statement.Run();
+    return scope.End(done);
 }
 
 // The file finds or creates its row on first use; opening never fails and
@@ -77,67 +119,67 @@ std::unique_ptr<FsFile> StorageFs::OpenFile(const std::string& name, int) {
     return std::make_unique<StorageFile>(*this, SplitStoredName(name));
 }
 
-// The listing is read whole now; a query that cannot be prepared gives null.
+// The listing is read whole now; one that could not be read gives null.
 std::unique_ptr<FsEnum> StorageFs::CreateEnum(const std::string& name) {
     auto listing = std::make_unique<StorageEnum>(DirectoryText(name));
     if (!listing->Build(*this)) return nullptr;
     return listing;
 }
 
-// True whenever the query could be prepared; *exists is true on a found row.
+// True when the lookup ran; *exists is true on a found row. A lookup that
+// could not run (a lock held past the busy timeout, an I/O error) is a
+// failure, never a "missing".
 bool StorageFs::IsFileExist(const std::string& name, bool* exists) {
+    *exists = false;
     const StoredName keys = SplitStoredName(name);
-    TransactionScope scope(*this);
+    TransactionScope scope(*this, TransactionScope::Access::Read);
+    if (!scope.Began()) return false;
     const int64_t rowId = FindRowId(keys);
+    if (!scope.End(rowId >= 0)) return false;
     *exists = rowId > 0;
-    return rowId >= 0;
+    return true;
 }
 
-// The file lookup by its two keys, compared with "=" byte for byte. The names
-// are bound rather than quoted into the text, so that one prepared statement
-// serves every lookup: the same query, the same rows, without preparing a new
-// text for each name (the dominant cost of opening a small file).
+// The file lookup by its two keys, compared with "=" byte for byte.
 int64_t StorageFs::FindRowId(const StoredName& keys) {
     Statement query(statements_, fixed_.findRow);
     if (!query.Prepared() || !query.BindText(1, keys.fileName) || !query.BindText(2, keys.path))
         return -1;
-    return query.Step() == SQLITE_ROW ? query.ColumnInt64(0) : 0;
+    const int result = query.Step();
+    if (result == SQLITE_ROW) return query.ColumnInt64(0);
+    return result == SQLITE_DONE ? 0 : -1;
 }
 
-// Deletes exactly the named directory's subtree: the rows whose Path begins
-// with the directory text byte for byte. LIKE would also take directories
-// that differ in letter case or match through a "%" or "_" in the name,
-// which every file lookup treats as other files; instr() compares bytes and
-// knows no wildcards. The empty name stands for the top and empties the
-// store.
+// Deletes exactly the named directory's subtree; the empty name stands for
+// the top and empties the store.
 bool StorageFs::DeleteDirectory(const std::string& name) {
-    if (name.empty()) {
-        SqlText sql("delete from %s where Path like %Q;", kStorageTable, "%");
-        return ExecInScope(sql.c_str());
-    }
-    SqlText sql("delete from %s where instr(Path, %Q) = 1;", kStorageTable,
-                DirectoryText(name).c_str());
-    return ExecInScope(sql.c_str());
+    TransactionScope scope(*this, TransactionScope::Access::Write);
+    if (!scope.Began()) return false;
+    const PathRange range = DirectoryRange(name);  // bound, not copied: outlives the statement
+    Statement statement(statements_, fixed_.deleteRange);
+    return scope.End(statement.BindPathRange(1, range) && statement.Run());
 }
 
 // A directory exists while some file lies in it or below it.
 bool StorageFs::IsDirectoryExist(const std::string& name, bool* exists) {
-    TransactionScope scope(*this);
     *exists = false;
-    SqlText sql("SELECT Path from %s where Path like %Q;", kStorageTable,
-                LikePattern(name).c_str());
-    Statement query(statements_, sql.c_str());
-    if (!query.Prepared()) return false;
-    *exists = query.Step() == SQLITE_ROW;
+    TransactionScope scope(*this, TransactionScope::Access::Read);
+    if (!scope.Began()) return false;
+    int result = SQLITE_MISUSE;
+    const PathRange range = DirectoryRange(name);  // bound, not copied: outlives the query
+    {
+        Statement query(statements_, fixed_.anyInRange);
+        if (query.BindPathRange(1, range)) result = query.Step();
+    }  // reset before the scope ends, so that it holds no read
+    if (!scope.End(result == SQLITE_ROW || result == SQLITE_DONE)) return false;
+    *exists = result == SQLITE_ROW;
     return true;
 }
 
 // Deleting a file that is not there succeeds.
 bool StorageFs::DeleteFile(const std::string& name) {
     const StoredName keys = SplitStoredName(name);
-    SqlText sql("delete from %s where FileName=%Q and Path=%Q;", kStorageTable,
-                keys.fileName.c_str(), keys.path.c_str());
-    return ExecInScope(sql.c_str());
+    return ChangeInScope(fixed_.deleteFile, keys.fileName, keys.path);
 }
 
 // Renames within one directory only; an existing target makes the primary
@@ -145,77 +187,90 @@ bool StorageFs::DeleteFile(const std::string& name) {
 bool StorageFs::RenameFile(const std::string& oldName, const std::string& newName) {
     const StoredName source = SplitStoredName(oldName);
     const StoredName target = SplitStoredName(newName);
-    if (source.path != target.path) return false;
-    SqlText sql("update %s set FileName=%Q where FileName=%Q and Path=%Q;", kStorageTable,
-                target.fileName.c_str(), source.fileName.c_str(), source.path.c_str());
-    return ExecInScope(sql.c_str());
+    if (source.path != target.path) {
+        NoteFailure(KIVFS_ERR_ARGUMENT);  // a move to another directory is MoveFile's
+        return false;
+    }
+    return ChangeInScope(fixed_.renameFile, target.fileName, source.fileName, &source.path);
+}
+
+// The test of the target and the copy are one transaction.
+bool StorageFs::CopyFile(const std::string& source, const std::string& target, bool failIfExists) {
+    TransactionScope scope(*this, TransactionScope::Access::Write);
+    return scope.Began() && scope.End(CopyInScope(source, target, failIfExists));
 }
 
 // Copies Content only. An existing target keeps its row (and rowid); a new
 // one is inserted. An empty source reads back as a NULL pointer and so is
 // stored as NULL, which files read as empty.
-bool StorageFs::CopyFile(const std::string& source, const std::string& target, bool failIfExists) {
+bool StorageFs::CopyInScope(const std::string& source, const std::string& target,
+                            bool failIfExists) {
     bool targetExists = false;
     if (!IsFileExist(target, &targetExists)) return false;
-    if (failIfExists && targetExists) return false;
+    if (failIfExists && targetExists) {
+        NoteFailure(KIVFS_ERR_EXISTS);
+        return false;
+    }
     const StoredName from = SplitStoredName(source);
     const StoredName to = SplitStoredName(target);
-    TransactionScope scope(*this);
-    SqlText select("SELECT Content from %s where FileName=%Q and Path=%Q;", kStorageTable,
-                   from.fileName.c_str(), from.path.c_str());
-    Statement query(statements_, select.c_str());
-    if (!query.Prepared() || query.Step() != SQLITE_ROW) return false;
+    Statement query(statements_, fixed_.contentByName);
+    if (!query.BindText(1, from.fileName) || !query.BindText(2, from.path)) return false;
+    const int found = query.Step();
+    if (found != SQLITE_ROW) {
+        if (found == SQLITE_DONE) NoteFailure(KIVFS_ERR_NOT_FOUND);
+        return false;
+    }
     // The bytes stay valid while `query` stands on its row.
     const void* bytes = query.ColumnBlob(0);
     const int length = query.ColumnBytes(0);
     if (targetExists) {
-        SqlText sql("UPDATE %s Set Content = ? where FileName=%Q and Path=%Q;", kStorageTable,
-                    to.fileName.c_str(), to.path.c_str());
-        Statement update(statements_, sql.c_str());
-        return update.BindBlob(1, bytes, length) && update.Run();
+        Statement update(statements_, fixed_.updateByName);
+        return update.BindBlob(1, bytes, length) && update.BindText(2, to.fileName) &&
+               update.BindText(3, to.path) && update.Run();
     }
     Statement insert(statements_, fixed_.insertRow);
     return insert.BindText(1, to.fileName) && insert.BindText(2, to.path) &&
            insert.BindBlob(3, bytes, length) && insert.Run();
 }
 
-// A copy followed by the deletion of the source; atomic only inside an
-// explicit transaction. A move onto the same name would copy the file onto
-// itself and then delete it: it keeps the file instead, succeeding unless
-// the caller asked to fail on an existing target (the file itself) or the
-// file does not exist.
+// A copy followed by the deletion of the source, in one transaction: a move
+// that fails changes nothing. A move onto the same name would copy the file
+// onto itself and then delete it: it keeps the file instead, succeeding
+// unless the caller asked to fail on an existing target (the file itself) or
+// the file does not exist.
 bool StorageFs::MoveFile(const std::string& source, const std::string& target, bool failIfExists) {
+    TransactionScope scope(*this, TransactionScope::Access::Write);
+    if (!scope.Began()) return false;
     if (source == target) {
         bool exists = false;
-        return !failIfExists && IsFileExist(source, &exists) && exists;
+        if (!IsFileExist(source, &exists)) return false;
+        if (!exists || failIfExists) NoteFailure(exists ? KIVFS_ERR_EXISTS : KIVFS_ERR_NOT_FOUND);
+        return scope.End(exists && !failIfExists);
     }
-    if (!CopyFile(source, target, failIfExists)) return false;
-    TransactionScope scope(*this);
-    return DeleteFile(source);
+    return scope.End(CopyFile(source, target, failIfExists) && DeleteFile(source));
 }
 
-// A second BeginTrans commits the work so far and begins anew. Outside a
-// transaction, what open files wrote in place is committed first: their blob
-// handles still hold it uncommitted, and BEGIN would sweep it into the new
-// transaction, to be lost with it if the caller never commits.
+// A second BeginTrans commits the work so far and begins anew; when that
+// commit fails, the work so far is rolled back and no transaction begins.
 bool StorageFs::BeginTrans() {
-    if (inTrans_) {
-        CommitTrans();
-        inTrans_ = false;
-    } else {
-        TransactionScope commitPending(*this);
-    }
+    if (inTrans_ && !CommitTrans()) return false;
+    if (!sqlite3_get_autocommit(db_)) RollBack();
     inTrans_ = Exec(fixed_.begin);
+    transLost_ = false;
     return inTrans_;
 }
 
-// Open blob handles would make SQLite refuse the COMMIT and the work of the
-// transaction would be lost at close; they are closed first (see
-// TransactionScope) and reopen lazily. Back in implicit mode in any case.
+// Open blob handles would make SQLite refuse the COMMIT; they are closed
+// first and reopen lazily. A transaction SQLite ended by itself, or whose
+// COMMIT fails (busy past the timeout, a full disk), is rolled back as a
+// whole and reported as false. Back in implicit mode in any case.
 bool StorageFs::CommitTrans() {
+    if (!inTrans_) return false;
     blobs_.CloseAll();
-    const bool committed = Exec(fixed_.commit);
+    const bool committed = ExplicitTransactionAlive() && Exec(fixed_.commit);
+    if (!committed) RollBack();
     inTrans_ = false;
+    transLost_ = false;
     return committed;
 }
 

@@ -8,9 +8,10 @@
 // are destroyed before it.
 //
 // Outside BeginTrans/CommitTrans every operation is its own transaction,
-// committed before it returns (TransactionScope). After a file is closed and
-// its store closed, or after CommitTrans, every byte written through the
-// store is in the database file.
+// committed before it returns (TransactionScope), and no lock is held
+// between calls. An operation that reports success has its work committed
+// (or, inside BeginTrans, part of a transaction that is still alive); one
+// whose commit failed reports failure and has changed nothing.
 #pragma once
 
 #include <sqlite3.h>
@@ -48,36 +49,74 @@ class StorageFs : public FsBackend {
     bool CommitTrans() override;
 
     // The statements whose text never changes, pinned in the statement
-    // cache: formatted once per store, prepared on first use.
+    // cache: formatted once per store, prepared on first use. Names, rowids
+    // and directory ranges are bound to their "?" parameters.
     struct FixedStatements {
-        StatementCache::Entry* begin;      // "BEGIN TRANSACTION;"
-        StatementCache::Entry* commit;     // "COMMIT TRANSACTION;"
-        StatementCache::Entry* findRow;    // the rowid of a file, its two keys bound
-        StatementCache::Entry* insertRow;  // a new file, its keys and Content bound
+        StatementCache::Entry* begin;           // deferred, for reads and BeginTrans
+        StatementCache::Entry* beginImmediate;  // for an operation that writes
+        StatementCache::Entry* commit;
+        StatementCache::Entry* rollback;
+        StatementCache::Entry* findRow;        // rowid by FileName ?1, Path ?2
+        StatementCache::Entry* insertRow;      // FileName ?1, Path ?2, Content ?3
+        StatementCache::Entry* contentById;    // Content of rowid ?1
+        StatementCache::Entry* updateById;     // Content ?1 of rowid ?2
+        StatementCache::Entry* contentByName;  // Content by FileName ?1, Path ?2
+        StatementCache::Entry* updateByName;   // Content ?1 by FileName ?2, Path ?3
+        StatementCache::Entry* deleteFile;     // by FileName ?1, Path ?2
+        StatementCache::Entry* renameFile;     // FileName ?1 for FileName ?2, Path ?3
+        StatementCache::Entry* anyInRange;     // one Path in the range ?1 .. ?2
+        StatementCache::Entry* listRange;      // FileName, Path in the range ?1 .. ?2
+        StatementCache::Entry* deleteRange;    // every row in the range ?1 .. ?2
     };
 
     // For the store's own files, listings and transaction scopes.
     sqlite3* Db() const { return db_; }
     bool InTrans() const { return inTrans_; }
+    // The connection could only open the database for reading.
+    bool ReadOnly() const { return readOnly_; }
     StatementCache& Statements() { return statements_; }
     const FixedStatements& Fixed() const { return fixed_; }
     BlobRegistry& Blobs() { return blobs_; }
-    // Runs one statement text, or a pinned statement, to completion; true
-    // when it succeeded.
-    bool Exec(const char* sql);
-    bool Exec(StatementCache::Entry* pinned);
     // The rowid of the file stored under `keys`: 0 when there is none, -1 when
-    // the lookup cannot be prepared. Runs in the caller's transaction scope.
+    // the lookup could not run. Runs in the caller's transaction scope.
     int64_t FindRowId(const StoredName& keys);
 
-  private:
-    // Runs a statement with no result rows, in its own transaction scope.
-    bool ExecInScope(const char* sql);
+    // For TransactionScope: the depth of implicit scopes now open, and the
+    // implicit transaction of the outermost one.
+    int ScopeDepth() const { return scopeDepth_; }
+    void EnterScope() { ++scopeDepth_; }
+    void LeaveScope() { --scopeDepth_; }
+    // Begins an implicit transaction, immediate when it is to write.
+    bool BeginImplicit(bool writes);
+    // Commits it when `commit`, else (or when the commit fails) rolls it
+    // back; true when it was committed.
+    bool EndImplicit(bool commit);
+    // Whether the explicit transaction is still open: false (and the cause
+    // noted) once SQLite has rolled it back by itself.
+    bool ExplicitTransactionAlive();
 
-    sqlite3* db_;  // owned; open for the whole life of the object
+  private:
+    // Runs a pinned statement to completion; true when it succeeded.
+    bool Exec(StatementCache::Entry* pinned);
+    // Runs a pinned statement with no result rows, its names bound, in its
+    // own write transaction.
+    bool ChangeInScope(StatementCache::Entry* pinned, const std::string& first,
+                       const std::string& second, const std::string* third = nullptr);
+    // CopyFile's work, inside its transaction.
+    bool CopyInScope(const std::string& source, const std::string& target, bool failIfExists);
+    // Leaves any transaction the connection is in, keeping nothing of it.
+    void RollBack();
+
+    sqlite3* db_;    // owned; open for the whole life of the object
+    bool readOnly_;  // SQLite opened the database read-only
     // True from a successful BeginTrans until the next CommitTrans or
-    // BeginTrans; while true, transaction scopes do nothing.
+    // BeginTrans; while true, transaction scopes join that transaction.
     bool inTrans_ = false;
+    // While inTrans_: SQLite ended the transaction by itself, and lostCause_
+    // (a KIVFS_ERR_* code) is why. Every operation fails until CommitTrans.
+    bool transLost_ = false;
+    int lostCause_ = 0;
+    int scopeDepth_ = 0;           // implicit TransactionScopes now open
     StatementCache statements_;    // emptied before db_ closes
     const FixedStatements fixed_;  // pinned in statements_
     BlobRegistry blobs_;           // the open blob handles of this store's files

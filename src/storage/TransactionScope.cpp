@@ -1,24 +1,50 @@
 #include "storage/TransactionScope.h"
 
+#include "backend/Failure.h"
+#include "kivfs.h"
 #include "storage/StorageFs.h"
 
 namespace kivfs {
 
-// Whether the scope acts is fixed at its start, from the store's flag.
-TransactionScope::TransactionScope(StorageFs& store) : store_(store), acts_(!store.InTrans()) {
-    if (acts_) store_.Exec(store_.Fixed().begin);
+// The role is fixed at the start, from the store's flag and depth.
+TransactionScope::TransactionScope(StorageFs& store, Access access)
+    : store_(store),
+      role_(store.InTrans()          ? Role::Joined
+            : store.ScopeDepth() > 0 ? Role::Nested
+                                     : Role::Outermost) {
+    const bool writes = access == Access::Write;
+    if (writes && store_.ReadOnly()) {
+        NoteFailure(KIVFS_ERR_READ_ONLY);
+        return;
+    }
+    if (role_ == Role::Joined) {
+        began_ = store_.ExplicitTransactionAlive();
+        return;
+    }
+    store_.EnterScope();
+    entered_ = true;
+    began_ = role_ == Role::Nested || store_.BeginImplicit(writes);
 }
 
-// The commit is what makes the operation's changes durable, and SQLite
-// refuses it while any read-write blob handle of the connection is open:
-// the files of this store keep such handles between calls, and a refused
-// commit would leave the changes in a transaction that closing the store
-// throws away. So every open handle of the store is closed first (their
-// files reopen them lazily), and the commit cannot be refused for that.
+// An operation that returns without ending its scope has failed.
 TransactionScope::~TransactionScope() {
-    if (!acts_) return;
-    store_.Blobs().CloseAll();
-    store_.Exec(store_.Fixed().commit);
+    if (!ended_) End(false);
+}
+
+// Only the outermost scope of an implicit transaction commits or rolls back.
+bool TransactionScope::End(bool succeeded) {
+    ended_ = true;
+    const bool ok = began_ && succeeded;
+    if (entered_) store_.LeaveScope();
+    switch (role_) {
+        case Role::Joined:
+            return ok && store_.ExplicitTransactionAlive();
+        case Role::Nested:
+            return ok;
+        case Role::Outermost:
+            return entered_ && store_.EndImplicit(ok);
+    }
+    return false;
 }
 
 }  // namespace kivfs

@@ -1,11 +1,25 @@
-// TransactionScope: the implicit transaction around one store operation.
+// TransactionScope: the transaction of one store operation.
 //
 // Outside an explicit transaction (BeginTrans .. CommitTrans) each operation
-// is its own transaction: the scope runs "BEGIN TRANSACTION;" when it starts
-// and "COMMIT TRANSACTION;" when it ends. Their results are not looked at and
-// nothing is rolled back: an operation that fails half-way still commits what
-// it did. Inside an explicit transaction the scope does nothing and the
-// operation joins that transaction.
+// is its own transaction: the outermost scope begins it and ends it with the
+// operation, so no lock outlives the call. An operation that writes begins
+// with "BEGIN IMMEDIATE TRANSACTION;": it takes the write lock at once, waiting
+// out other writers for the busy timeout, instead of finding a deadlock half
+// way and failing at once. An operation that only reads begins deferred.
+//
+// End(true) commits; a commit that fails (busy past the timeout, a full disk,
+// an I/O error) and End(false) roll the operation's work back, so the
+// operation reports failure and has changed nothing. A scope that is not
+// ended is rolled back when it goes out of scope: an early return is a
+// failure.
+//
+// Scopes opened while another is open (an operation built from others, such
+// as a move) only count depth: the outermost one decides for all.
+//
+// Inside an explicit transaction a scope neither begins nor ends anything;
+// it joins the transaction and fails when SQLite has ended that transaction
+// by itself (after a full disk or an I/O error, say), so that nothing of a
+// failed transaction is committed piecemeal.
 #pragma once
 
 namespace kivfs {
@@ -14,14 +28,30 @@ class StorageFs;
 
 class TransactionScope {
   public:
-    explicit TransactionScope(StorageFs& store);
+    enum class Access { Read, Write };
+
+    TransactionScope(StorageFs& store, Access access);
     ~TransactionScope();
     TransactionScope(const TransactionScope&) = delete;
     TransactionScope& operator=(const TransactionScope&) = delete;
 
+    // False when the operation may not go on: its BEGIN was refused, a write
+    // was asked of a store that can only be read, or the explicit transaction
+    // it would join is gone. The cause is noted.
+    bool Began() const { return began_; }
+    // Ends the operation, which `succeeded` or not; true when its work
+    // stands (committed, or part of a live explicit transaction). Called
+    // at most once.
+    bool End(bool succeeded);
+
   private:
+    enum class Role { Outermost, Nested, Joined };
+
     StorageFs& store_;
-    bool acts_;  // the store had no explicit transaction when the scope began
+    Role role_;
+    bool entered_ = false;  // counted in the store's depth (not for Joined)
+    bool began_ = false;    // the operation may go on
+    bool ended_ = false;
 };
 
 }  // namespace kivfs

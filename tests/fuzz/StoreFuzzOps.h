@@ -45,8 +45,8 @@ enum StoreOp : uint8_t {
 };
 
 // File names: top-level and nested files, names that differ only in case or
-// meet LIKE's wildcards, a quote, a name whose FileName is empty, and the
-// empty name (which no open accepts).
+// hold SQL LIKE's wildcards (which must match only themselves), a quote, a name whose FileName is
+// empty, and the empty name (which no open accepts).
 inline constexpr const char* kStoreNames[] = {"a",     "b",   "d/a", "d/b", "d/e/a", "D/a",
                                               "d_x/c", "e/a", "o'k", "d/",  "",      "d/e/"};
 inline constexpr size_t kStoreNameCount = sizeof(kStoreNames) / sizeof(kStoreNames[0]);

@@ -49,20 +49,10 @@ std::string DirText(const std::string& dir) {
     return dir.empty() || dir.back() == '/' ? dir : dir + "/";
 }
 
-// SQLite's default LIKE on ASCII text: "%" any run, "_" any one character,
-// letters compared without case.
-bool Like(const char* pattern, const char* text) {
-    auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    for (; *pattern; ++pattern, ++text) {
-        if (*pattern == '%') {
-            for (;; ++text) {
-                if (Like(pattern + 1, text)) return true;
-                if (!*text) return false;
-            }
-        }
-        if (!*text || (*pattern != '_' && fold(*pattern) != fold(*text))) return false;
-    }
-    return !*text;
+// Whether a stored Path lies in directory `dirPath` (its text with its "/"):
+// it begins with that text byte for byte, as the store compares names.
+bool InDirectory(const std::string& dirPath, const std::string& path) {
+    return path.compare(0, dirPath.size(), dirPath) == 0;
 }
 
 // A fixed pattern for long writes, so that they need no input bytes.
@@ -362,12 +352,12 @@ void StoreRun::Resize(Slot& slot, uint32_t size) {
     slot.position = std::min(slot.position, size);
 }
 
-// A directory exists while a stored Path matches its LIKE prefix pattern.
+// A directory exists while a stored Path begins with its text.
 void StoreRun::DirExists(const std::string& dir) {
-    const std::string pattern = DirText(dir) + "%";
+    const std::string dirPath = DirText(dir);
     bool expected = false;
     for (const auto& file : files_) {
-        expected = expected || Like(pattern.c_str(), Split(file.first).path.c_str());
+        expected = expected || InDirectory(dirPath, Split(file.first).path);
     }
     bool exists = !expected;
     Expect(kivfsIsDirectoryExist(dir_, dir.c_str(), &exists) && exists == expected,
@@ -378,7 +368,7 @@ void StoreRun::DirExists(const std::string& dir) {
 // store.
 void StoreRun::DeleteDir(const std::string& dir) {
     const std::string prefix = DirText(dir);
-    auto below = [&](const std::string& name) { return Split(name).path.rfind(prefix, 0) == 0; };
+    auto below = [&](const std::string& name) { return InDirectory(prefix, Split(name).path); };
     CloseWhere(below);
     Expect(kivfsDeleteDirectory(dir_, dir.c_str()), Describe("delete directory", dir));
     for (auto at = files_.begin(); at != files_.end();) {
@@ -419,21 +409,20 @@ void StoreRun::CopyOrMove(const std::string& from, const std::string& to, bool f
 }
 
 // The files whose Path is the directory, and one entry per sub-directory a
-// deeper Path matching the LIKE pattern reveals, in any order.
+// deeper Path in it reveals, in any order.
 void StoreRun::List(const std::string& dir) {
     const std::string dirPath = DirText(dir);
-    const std::string pattern = dirPath + "%";
     std::multiset<std::pair<bool, std::string>> expected;
     std::set<std::string> dirs;
     for (const auto& file : files_) {
         const Keys keys = Split(file.first);
-        if (!Like(pattern.c_str(), keys.path.c_str())) continue;
+        if (!InDirectory(dirPath, keys.path)) continue;
         if (keys.path == dirPath) {
             expected.insert({false, keys.fileName});
             continue;
         }
         const size_t slash = keys.path.find('/', dirPath.size());
-        if (keys.path.size() < dirPath.size() || slash == std::string::npos) continue;
+        if (slash == std::string::npos) continue;
         dirs.insert(keys.path.substr(dirPath.size(), slash + 1 - dirPath.size()));
     }
     for (const std::string& name : dirs) expected.insert({true, name});

@@ -1,6 +1,7 @@
 #include "Cli.h"
 
 #include <CLI/CLI.hpp>
+#include <exception>
 #include <iostream>
 
 #include "Commands.h"
@@ -90,7 +91,9 @@ int RunApp(CLI::App& app, int argc, char** argv) {
     } catch (const CLI::ParseError& error) {
         const int status = app.exit(error);
         return status == 0 ? 0 : kUsage;
-    } catch (const ToolError& error) {
+    } catch (const std::exception& error) {
+        // A ToolError, or a failure no command foresaw (no memory, a local
+        // path the system refuses): one line and the failed status alike.
         std::cout.flush();
         std::cerr << "kivfs: " << error.what() << std::endl;
         return kFailed;

@@ -4,7 +4,11 @@
 // standard error and left out; the rest is copied, and the command then
 // fails with a summary. A failure while copying leaves the target as it was.
 #include <CLI/CLI.hpp>
+#include <cctype>
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "Commands.h"
 #include "Container.h"

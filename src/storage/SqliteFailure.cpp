@@ -1,0 +1,45 @@
+#include "storage/SqliteFailure.h"
+
+#include "backend/Failure.h"
+#include "kivfs.h"
+
+namespace kivfs {
+
+// Codes that say nothing more precise (a generic SQL error, a handle whose row
+// changed under it, misuse) count as I/O failures: the store could not do
+// what was asked and the host can do nothing about the arguments.
+int SqliteResultToCode(int result, int systemErrno) {
+    switch (result & 0xff) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return KIVFS_ERR_BUSY;
+        case SQLITE_FULL:
+            return KIVFS_ERR_NO_SPACE;
+        case SQLITE_READONLY:
+            return KIVFS_ERR_READ_ONLY;
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            return KIVFS_ERR_CORRUPT;
+        case SQLITE_NOMEM:
+            return KIVFS_ERR_NO_MEMORY;
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            return KIVFS_ERR_PERMISSION;
+        case SQLITE_CONSTRAINT:
+            return KIVFS_ERR_EXISTS;  // the primary key refused a second file of that name
+        case SQLITE_TOOBIG:
+            return KIVFS_ERR_ARGUMENT;  // one value longer than a store holds
+        case SQLITE_CANTOPEN:
+            return systemErrno != 0 ? ErrnoToCode(systemErrno) : KIVFS_ERR_IO;
+        default:
+            return KIVFS_ERR_IO;
+    }
+}
+
+// The system's errno is asked only where it decides the code.
+void NoteSqliteFailure(sqlite3* db, int result) {
+    const bool fromSystem = (result & 0xff) == SQLITE_CANTOPEN && db;
+    NoteFailure(SqliteResultToCode(result, fromSystem ? sqlite3_system_errno(db) : 0));
+}
+
+}  // namespace kivfs
