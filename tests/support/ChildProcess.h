@@ -4,7 +4,8 @@
 // program again with CreateProcessW for the current test only, ended with
 // TerminateProcess (ChildProcessWin32.cpp). There the child runs the test
 // from its start up to the same child, so a test that makes several children
-// or acts on shared files before one cannot rely on it.
+// or acts on shared files before one cannot rely on it: such tests check
+// KIVFS_TEST_FORKLESS_CHILDREN and skip there.
 //
 // The child runs `body` and ends with _exit(body's result): it never returns
 // into the test framework, and it skips the exit handlers (leak checks,
@@ -13,6 +14,14 @@
 
 #include <cstdint>
 #include <functional>
+
+// Whether a child starts as a new run of the test program (Windows) rather
+// than as a copy of the parent that shares its temporary folders.
+#if defined(_WIN32)
+#define KIVFS_TEST_FORKLESS_CHILDREN 1
+#else
+#define KIVFS_TEST_FORKLESS_CHILDREN 0
+#endif
 
 namespace kivfs_test {
 
