@@ -22,16 +22,16 @@
 extern "C" {
 #endif
 
-typedef StubOps* (*kivCreateStubFn)(const char* path, int mode);
-typedef void (*kivDeleteStubFn)(StubOps* ops);
+typedef StubOps*(KIVFS_CALL* kivCreateStubFn)(const char* path, int mode);
+typedef void(KIVFS_CALL* kivDeleteStubFn)(StubOps* ops);
 
 /* Stores the two callbacks; returns how many registrations it has received,
  * this one included. */
-KIVIOSTUB_API int kivRegisterFS(kivCreateStubFn create, kivDeleteStubFn destroy);
+KIVIOSTUB_API int KIVFS_CALL kivRegisterFS(kivCreateStubFn create, kivDeleteStubFn destroy);
 /* Opens through the latest registered create callback; null if none. */
-KIVIOSTUB_API StubOps* kivIOOpen(const char* path, int mode);
+KIVIOSTUB_API StubOps* KIVFS_CALL kivIOOpen(const char* path, int mode);
 /* Releases through the latest registered delete callback. */
-KIVIOSTUB_API void kivIOClose(StubOps* ops);
+KIVIOSTUB_API void KIVFS_CALL kivIOClose(StubOps* ops);
 
 #ifdef __cplusplus
 }

@@ -24,6 +24,16 @@
 #define KIVFS_API __attribute__((visibility("default")))
 #endif
 
+/* The calling convention of every export and every callback that crosses
+ * the library boundary: cdecl on Windows, whatever default a host compiler
+ * is set to (the 32-bit MSVC /Gz switch makes stdcall the default), and the
+ * platform's only convention elsewhere. */
+#if defined(_WIN32)
+#define KIVFS_CALL __cdecl
+#else
+#define KIVFS_CALL
+#endif
+
 #define KIVFS_VERSION_MAJOR 0
 #define KIVFS_VERSION_MINOR 2
 #define KIVFS_VERSION_PATCH 0
@@ -53,70 +63,72 @@ typedef struct FileHandle FileHandle;
 typedef struct EnumHandle EnumHandle;
 
 /* Containers. */
-KIVFS_API DirHandle* kivfsOpenDir(const char* path);
-KIVFS_API void kivfsCloseDir(DirHandle* dir);
-KIVFS_API bool kivfsIsFileExist(DirHandle* dir, const char* name, bool* exists);
-KIVFS_API bool kivfsDeleteDirectory(DirHandle* dir, const char* name);
-KIVFS_API bool kivfsIsDirectoryExist(DirHandle* dir, const char* name, bool* exists);
-KIVFS_API bool kivfsDeleteFile(DirHandle* dir, const char* name);
-KIVFS_API bool kivfsRenameFile(DirHandle* dir, const char* oldName, const char* newName);
-KIVFS_API bool kivfsCopyFile(DirHandle* dir, const char* source, const char* target,
-                             bool failIfExists);
-KIVFS_API bool kivfsMoveFile(DirHandle* dir, const char* source, const char* target,
-                             bool failIfExists);
-KIVFS_API bool kivfsBeginTrans(DirHandle* dir);
-KIVFS_API bool kivfsCommitTrans(DirHandle* dir);
+KIVFS_API DirHandle* KIVFS_CALL kivfsOpenDir(const char* path);
+KIVFS_API void KIVFS_CALL kivfsCloseDir(DirHandle* dir);
+KIVFS_API bool KIVFS_CALL kivfsIsFileExist(DirHandle* dir, const char* name, bool* exists);
+KIVFS_API bool KIVFS_CALL kivfsDeleteDirectory(DirHandle* dir, const char* name);
+KIVFS_API bool KIVFS_CALL kivfsIsDirectoryExist(DirHandle* dir, const char* name, bool* exists);
+KIVFS_API bool KIVFS_CALL kivfsDeleteFile(DirHandle* dir, const char* name);
+KIVFS_API bool KIVFS_CALL kivfsRenameFile(DirHandle* dir, const char* oldName, const char* newName);
+KIVFS_API bool KIVFS_CALL kivfsCopyFile(DirHandle* dir, const char* source, const char* target,
+                                        bool failIfExists);
+KIVFS_API bool KIVFS_CALL kivfsMoveFile(DirHandle* dir, const char* source, const char* target,
+                                        bool failIfExists);
+KIVFS_API bool KIVFS_CALL kivfsBeginTrans(DirHandle* dir);
+KIVFS_API bool KIVFS_CALL kivfsCommitTrans(DirHandle* dir);
 
 /* Files. mode: 0 "rb", 1 "wb", 2 "ab", 3 "rb+", 4 "wb+", 5 "ab+". */
-KIVFS_API FileHandle* kivfsCreateFileIndir(DirHandle* dir, const char* name, int mode);
-KIVFS_API FileHandle* kivfsCreateFile(const char* path, int mode);
-KIVFS_API void kivfsCloseFile(void* handle); /* a FileHandle* or an EnumHandle* */
-KIVFS_API int kivfsRead(FileHandle* file, void* buffer, int length);
-KIVFS_API int kivfsWrite(FileHandle* file, const void* buffer, int length);
-KIVFS_API int kivfsTell(FileHandle* file);
-KIVFS_API int kivfsSeek(FileHandle* file, int offset, int origin);
-KIVFS_API bool kivfsError(FileHandle* file);
-KIVFS_API bool kivfsResize(FileHandle* file, unsigned int newSize);
+KIVFS_API FileHandle* KIVFS_CALL kivfsCreateFileIndir(DirHandle* dir, const char* name, int mode);
+KIVFS_API FileHandle* KIVFS_CALL kivfsCreateFile(const char* path, int mode);
+KIVFS_API void KIVFS_CALL kivfsCloseFile(void* handle); /* a FileHandle* or an EnumHandle* */
+KIVFS_API int KIVFS_CALL kivfsRead(FileHandle* file, void* buffer, int length);
+KIVFS_API int KIVFS_CALL kivfsWrite(FileHandle* file, const void* buffer, int length);
+KIVFS_API int KIVFS_CALL kivfsTell(FileHandle* file);
+KIVFS_API int KIVFS_CALL kivfsSeek(FileHandle* file, int offset, int origin);
+KIVFS_API bool KIVFS_CALL kivfsError(FileHandle* file);
+KIVFS_API bool KIVFS_CALL kivfsResize(FileHandle* file, unsigned int newSize);
 
 /* Listings. */
-KIVFS_API EnumHandle* kivfsCreateEnumIndir(DirHandle* dir, const char* name);
-KIVFS_API EnumHandle* kivfsCreateEnum(const char* path);
-KIVFS_API void kivfsCloseEnum(void* handle); /* the same function as kivfsCloseFile */
-KIVFS_API bool kivfsMoveNext(EnumHandle* e);
-KIVFS_API void kivfsReset(EnumHandle* e);
-KIVFS_API bool kivfsGetName(EnumHandle* e, char** out);
-KIVFS_API bool kivfsGetFullName(EnumHandle* e, char** out);
-KIVFS_API bool kivfsIsDirectory(EnumHandle* e);
-KIVFS_API void kivfsFreeName(char* name); /* releases a text from kivfsGetName/kivfsGetFullName */
+KIVFS_API EnumHandle* KIVFS_CALL kivfsCreateEnumIndir(DirHandle* dir, const char* name);
+KIVFS_API EnumHandle* KIVFS_CALL kivfsCreateEnum(const char* path);
+KIVFS_API void KIVFS_CALL kivfsCloseEnum(void* handle); /* the same function as kivfsCloseFile */
+KIVFS_API bool KIVFS_CALL kivfsMoveNext(EnumHandle* e);
+KIVFS_API void KIVFS_CALL kivfsReset(EnumHandle* e);
+KIVFS_API bool KIVFS_CALL kivfsGetName(EnumHandle* e, char** out);
+KIVFS_API bool KIVFS_CALL kivfsGetFullName(EnumHandle* e, char** out);
+KIVFS_API bool KIVFS_CALL kivfsIsDirectory(EnumHandle* e);
+KIVFS_API void KIVFS_CALL
+kivfsFreeName(char* name); /* releases a text from kivfsGetName/kivfsGetFullName */
 
 /* Error reasons. The code is kept per thread: every call that returns its
  * failure value sets it, a call that succeeds leaves it as it was, and it is
  * KIVFS_OK before the thread's first failure. The end of a file (kivfsRead 0)
  * or of a listing (kivfsMoveNext false) is not a failure. kivfsErrorText
  * gives a static text for any code, never null. */
-KIVFS_API int kivfsLastError(void);
-KIVFS_API const char* kivfsErrorText(int code);
+KIVFS_API int KIVFS_CALL kivfsLastError(void);
+KIVFS_API const char* KIVFS_CALL kivfsErrorText(int code);
 
 /* Mounts: virtual names such as "app:" on system paths. */
-KIVFS_API void kivFSMountPath(const char* name, const char* sysPath);
-KIVFS_API void kivFSUnmountPath(const char* name);
-KIVFS_API int kivFSKivToSyspath(const char* virtualPath, char* buffer, unsigned int bufferSize);
-KIVFS_API int kivFSCreateDirectory(const char* sysPath);
+KIVFS_API void KIVFS_CALL kivFSMountPath(const char* name, const char* sysPath);
+KIVFS_API void KIVFS_CALL kivFSUnmountPath(const char* name);
+KIVFS_API int KIVFS_CALL kivFSKivToSyspath(const char* virtualPath, char* buffer,
+                                           unsigned int bufferSize);
+KIVFS_API int KIVFS_CALL kivFSCreateDirectory(const char* sysPath);
 
 /* The record handed to the host's I/O layer: five callbacks and the open
  * file they work on, passed back as their first argument. */
 typedef struct StubOps {
-    int (*readFn)(void* file, void* buffer, int length);
-    int (*writeFn)(void* file, const void* buffer, int length);
-    int (*tellFn)(void* file);
-    int (*seekFn)(void* file, int offset, int origin);
-    int (*errorFn)(void* file);
+    int(KIVFS_CALL* readFn)(void* file, void* buffer, int length);
+    int(KIVFS_CALL* writeFn)(void* file, const void* buffer, int length);
+    int(KIVFS_CALL* tellFn)(void* file);
+    int(KIVFS_CALL* seekFn)(void* file, int offset, int origin);
+    int(KIVFS_CALL* errorFn)(void* file);
     void* file;
 } StubOps;
 
-KIVFS_API int kivFSInitFileSystem(void);
-KIVFS_API StubOps* kivFSCreateStub(const char* path, int mode);
-KIVFS_API void kivFSDeleteStub(StubOps* ops);
+KIVFS_API int KIVFS_CALL kivFSInitFileSystem(void);
+KIVFS_API StubOps* KIVFS_CALL kivFSCreateStub(const char* path, int mode);
+KIVFS_API void KIVFS_CALL kivFSDeleteStub(StubOps* ops);
 
 #ifdef __cplusplus
 }

@@ -1,16 +1,34 @@
-# Compares the dynamic symbols the library defines with the expected list.
-execute_process(COMMAND nm -D --defined-only ${LIB} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+# Compares the names a shared library exports with the expected list: the
+# dynamic symbols it defines (nm -D) on ELF, or with OBJDUMP set, the export
+# table of a Windows DLL (objdump -p), whose names must be undecorated.
+if(OBJDUMP)
+    execute_process(COMMAND ${OBJDUMP} -p ${LIB} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+else()
+    execute_process(COMMAND nm -D --defined-only ${LIB} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+endif()
 if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "nm failed on ${LIB}")
+    message(FATAL_ERROR "listing the exports of ${LIB} failed")
 endif()
 string(REGEX MATCHALL "[^\n]+" lines "${out}")
 set(found "")
+set(inTable OFF)
 foreach(line ${lines})
-    string(REGEX REPLACE "^[0-9a-fA-F]* *[A-Za-z] " "" name "${line}")
-    string(REGEX REPLACE "@.*$" "" name "${name}")
-    # Version nodes of the script are no symbols of ours.
-    if(NOT name STREQUAL "" AND NOT line MATCHES " A ")
-        list(APPEND found ${name})
+    if(OBJDUMP)
+        # The rows of the "[Ordinal/Name Pointer] Table" section.
+        if(line MATCHES "\\[Ordinal/Name Pointer\\] Table")
+            set(inTable ON)
+        elseif(inTable AND line MATCHES "^[ \t]*\\[ *[0-9]+\\] +([^ ]+)$")
+            list(APPEND found ${CMAKE_MATCH_1})
+        else()
+            set(inTable OFF)
+        endif()
+    else()
+        string(REGEX REPLACE "^[0-9a-fA-F]* *[A-Za-z] " "" name "${line}")
+        string(REGEX REPLACE "@.*$" "" name "${name}")
+        # Version nodes of the script are no symbols of ours.
+        if(NOT name STREQUAL "" AND NOT line MATCHES " A ")
+            list(APPEND found ${name})
+        endif()
     endif()
 endforeach()
 list(SORT found)

@@ -16,6 +16,7 @@
 #include "support/ChildProcess.h"
 #include "support/ScopedMount.h"
 #include "support/TempDir.h"
+#include "support/ZipBackend.h"
 #include "support/ZipBuilder.h"
 
 using kivfs_test::PathExists;
@@ -168,6 +169,7 @@ TEST_F(HostileArguments, StoreContainer) {
 }
 
 TEST_F(HostileArguments, ZipContainer) {
+    KIVFS_REQUIRE_ZIP_BACKEND();
     kivfs_test::ZipBuilder()
         .AddFile("f.bin", "abcd")
         .AddFile("docs/a.txt", "text")
@@ -337,7 +339,14 @@ TEST_F(HostileArguments, MountsTranslationAndDirectories) {
         // directory.
         const std::string below = tmp_ / ("d" + hostile.text.value_or(""));
         const int made = kivFSCreateDirectory(below.c_str());
-        if (made) {
+#if defined(_WIN32)
+        // Windows keeps a name that is not UTF-8 with replacement characters,
+        // under which this test cannot look it up.
+        const bool checkable = std::string(hostile.label) != "not UTF-8";
+#else
+        const bool checkable = true;
+#endif
+        if (made && checkable) {
             std::string normalized = below;
             for (char& c : normalized)
                 if (c == '\\') c = '/';

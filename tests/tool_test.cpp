@@ -122,6 +122,21 @@ TEST(ToolErrors, TheKindOfAContainerComesFromWhatThePathHolds) {
                   "kivfs: cannot open zip archive 'cut.zip': damaged data\n");
 }
 
+// A store another program holds locked is reported as locked (after the
+// library's wait for the lock), and left as it was.
+TEST(ToolErrors, ALockedStoreIsReportedAsLocked) {
+    TempDir dir;
+    MakeStore(dir / "s.db", {{"a.txt", "A"}});
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open((dir / "s.db").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    ExpectFailure(RunTool({"put", "s.db:b.txt", "-"}, dir.path(), "B"),
+                  "kivfs: store 's.db' is locked by another program\n");
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(ReadStore(dir / "s.db"), (Files{{"a.txt", "A"}}));
+}
+
 TEST(ToolErrors, InspectingAMissingContainerCreatesNothing) {
     TempDir dir;
     for (const auto& args : std::vector<std::vector<std::string>>{{"ls", "typo.db"},

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/SmallDisk.h"
 #include "support/TempDir.h"
 #include "tool_runner.h"
 
@@ -164,6 +165,28 @@ TEST(ToolTree, PackIsAllOrNothing) {
     // No empty store or archive is left by a failed pack.
     EXPECT_FALSE(PathExists(dir / "new.db"));
     EXPECT_FALSE(PathExists(dir / "new.zip"));
+}
+
+// A full disk stops pack with the reason, and leaves no store, archive or
+// part file behind.
+TEST(ToolTree, PackOntoAFullDiskLeavesNothing) {
+    TempDir dir;
+    MakeTree(dir / "tree", {{"a.txt", "A"}, {"big.bin", BinaryBytes(3 << 20)}});
+    SmallDisk disk(dir.path(), 1 << 20);
+    if (!disk.Ready()) GTEST_SKIP() << disk.Why();
+    for (const std::string target : {"full.db", "full.zip"}) {
+        SCOPED_TRACE(target);
+        const ToolResult pack = RunTool({"pack", "tree", disk.path() + "/" + target}, dir.path());
+        EXPECT_EQ(pack.status, 1);
+        EXPECT_EQ(std::count(pack.err.begin(), pack.err.end(), '\n'), 1) << pack.err;
+        EXPECT_EQ(pack.err.rfind("kivfs: cannot ", 0), 0u) << pack.err;
+        EXPECT_TRUE(std::filesystem::is_empty(disk.path())) << pack.err;
+    }
+    // A file-size limit (the fallback without a tmpfs) is not a full disk.
+    if (disk.Why().find("tmpfs") == std::string::npos) return;
+    ExpectFailure(
+        RunTool({"pack", "tree", disk.path() + "/full.db"}, dir.path()),
+        "kivfs: cannot pack into '" + disk.path() + "/full.db': no space left on device\n");
 }
 
 TEST(ToolTree, PackSkipsWhatItCannotReadAndStoresTheRest) {

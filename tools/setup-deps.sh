@@ -12,6 +12,15 @@ PACKAGES="cmake make g++ clang libclang-rt-14-dev pkg-config \
 libsqlite3-dev libzzip-dev zlib1g-dev libisal-dev \
 libgtest-dev googletest libbenchmark-dev libcli11-dev libzip-dev help2man zip unzip python3"
 
+# --windows: the packages of the Windows stage instead (tools/test-windows.sh):
+# the mingw-w64 cross compilers and binutils, Debian's mingw zlib, wine64,
+# GoogleTest's sources and CLI11's headers for the cross build.
+if [ "${1:-}" = "--windows" ]; then
+    PACKAGES="cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
+binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 libz-mingw-w64-dev wine64 \
+googletest libcli11-dev"
+fi
+
 missing=""
 for p in $PACKAGES; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then

@@ -13,12 +13,13 @@ namespace kivfs {
 
 // A path that already exists is split into its parent and last component;
 // any other is read as container ":" inner name. Taking the last occurrence
-// means an inner name never holds a ":".
+// means an inner name never holds a ":". The ":" of a drive ('C:/x/new.txt')
+// separates nothing: such a path names no container.
 std::optional<SplitResult> SplitPath(const char* path) {
     const std::string text = NormalizedCopy(path);
     const bool exists = IsSystemDirectory(text.c_str()) || IsSystemFile(text.c_str());
     const size_t at = text.rfind(exists ? '/' : ':');
-    if (at == std::string::npos) return std::nullopt;
+    if (at == std::string::npos || (!exists && at < DrivePrefixLength(text))) return std::nullopt;
     return SplitResult{text.substr(0, at + 1), text.substr(at + 1)};
 }
 
@@ -36,12 +37,18 @@ int MostSpecificCause(int zipCause, int storeCause) {
 }  // namespace
 
 // The probes run in a fixed order: real directories win over archives, and
-// the store, which creates what is missing, comes last.
+// the store, which creates what is missing, comes last. A path the system
+// would read as a device or refuse as a name (Windows: 'C:/x/aux.txt',
+// 'a:b') is no container: no probe, SQLite's included, may open it.
 std::unique_ptr<FsBackend> SelectBackend(const std::string& container) {
     if (container.empty()) return Refuse(nullptr);
     std::string path = container;
     if (path.back() == ':') path.pop_back();
     NormalizeSlashes(path);
+    if (!IsUsableSystemPath(path.c_str())) {
+        NoteFailure(KIVFS_ERR_NOT_A_FILE);
+        return nullptr;
+    }
     if (IsSystemDirectory(path.c_str())) return OpenNativeFs(path);
     if (auto zip = OpenZipFs(path)) return zip;
     const int zipCause = TakeNoted();

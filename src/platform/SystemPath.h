@@ -5,7 +5,21 @@
 // platform (platform/posix/SystemPath.cpp here).
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 namespace kivfs {
+
+// The length of the drive that `path` starts with ("C:" on Windows: 2), 0
+// when it starts with none or the system has no drives. A full path's
+// container ":" is never the one of a drive.
+size_t DrivePrefixLength(const std::string& path);
+
+// False when the system would take `path` for a device or refuse it as a
+// name: on Windows a reserved device name in any folder ('C:/x/aux.txt'),
+// a character Windows forbids ('a:b'), a path too long for the system.
+// POSIX paths name places, so every non-empty one is usable there.
+bool IsUsableSystemPath(const char* path);
 
 // True when `path` names an existing directory.
 bool IsSystemDirectory(const char* path);

@@ -21,7 +21,9 @@ std::string NormalizedCopy(const char* text);
 
 // UTF-8 to UTF-16. Each maximal ill-formed subsequence (a stray continuation
 // byte, a truncated sequence, an overlong form, an encoded surrogate, a value
-// above U+10FFFF) gives one U+FFFD.
+// above U+10FFFF) gives one U+FFFD. On Windows the system's conversion does
+// the work, and for an encoded surrogate or a value above U+10FFFF its own
+// rules decide how many U+FFFD come out (Wine's differ from Windows').
 std::u16string ToUtf16(const char* text);
 
 // UTF-16 to UTF-8. An unpaired surrogate gives U+FFFD (EF BF BD).

@@ -1,13 +1,27 @@
 // ChildProcess: a copy of the test process that runs one function and is
 // killed at a chosen moment, for crash tests. Implemented with fork and
-// SIGKILL (ChildProcess.cpp, POSIX).
+// SIGKILL (ChildProcess.cpp, POSIX), and on Windows by starting the test
+// program again with CreateProcessW for the current test only, ended with
+// TerminateProcess (ChildProcessWin32.cpp). There the child runs the test
+// from its start up to the same child, so a test that makes several children
+// or acts on shared files before one cannot rely on it: such tests check
+// KIVFS_TEST_FORKLESS_CHILDREN and skip there.
 //
 // The child runs `body` and ends with _exit(body's result): it never returns
 // into the test framework, and it skips the exit handlers (leak checks,
 // static destructors) that belong to the parent.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+
+// Whether a child starts as a new run of the test program (Windows) rather
+// than as a copy of the parent that shares its temporary folders.
+#if defined(_WIN32)
+#define KIVFS_TEST_FORKLESS_CHILDREN 1
+#else
+#define KIVFS_TEST_FORKLESS_CHILDREN 0
+#endif
 
 namespace kivfs_test {
 
@@ -39,8 +53,8 @@ class ChildProcess {
     // Records how the reaped child ended.
     void Reaped(int status);
 
-    int pid_;       // 0 once reaped
-    ChildEnd end_;  // valid once reaped
+    std::intptr_t pid_;  // the process id (a process handle on Windows); 0 once reaped
+    ChildEnd end_;       // valid once reaped
 };
 
 // The most memory the calling process has held resident so far, in KiB: a

@@ -6,7 +6,8 @@
 
 namespace kivfs_test {
 
-// Makes a FIFO (named pipe) at `path`; false when the system refuses.
+// Makes a FIFO (named pipe) at `path`; false when the system refuses, and
+// always on Windows, whose folders hold no FIFOs.
 bool MakeFifo(const std::string& path);
 
 }  // namespace kivfs_test

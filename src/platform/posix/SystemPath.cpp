@@ -21,6 +21,14 @@ bool StatPath(const char* path, struct stat& info) {
 
 }  // namespace
 
+size_t DrivePrefixLength(const std::string&) {
+    return 0;
+}
+
+bool IsUsableSystemPath(const char* path) {
+    return path && *path;
+}
+
 bool IsSystemDirectory(const char* path) {
     struct stat info;
     return StatPath(path, info) && S_ISDIR(info.st_mode);

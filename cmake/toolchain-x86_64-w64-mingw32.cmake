@@ -1,0 +1,3 @@
+# Cross build for Windows (x86_64) with Debian's mingw-w64 compilers.
+set(KIVFS_MINGW_ARCH x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/MingwToolchain.cmake)

@@ -1,0 +1,66 @@
+// Windows directory search: the C runtime's wide _wfindfirst64i32 /
+// _wfindnext64i32 / _findclose over the pattern as it is given. The wide
+// calls return every name as it is on disk; the narrow ones would give "?"
+// for each character outside the ANSI code page.
+#include "platform/DirectorySearch.h"
+
+#include <io.h>
+
+#include "platform/Text.h"
+#include "platform/win32/SystemError.h"
+#include "platform/win32/WideText.h"
+
+namespace kivfs {
+
+namespace {
+
+constexpr const char kAllNames[] = "*.*";
+constexpr size_t kAllNamesLength = sizeof(kAllNames) - 1;
+constexpr intptr_t kNoSearch = -1;
+
+}  // namespace
+
+// `pending` holds the first entry, which _wfindfirst64i32 returns together
+// with the handle; Next hands it out before asking for more.
+struct DirectorySearch::State {
+    intptr_t handle = kNoSearch;  // open for the life of the search
+    _wfinddata64i32_t found = {};
+    bool pending = true;  // `found` holds an entry not handed out yet
+    bool ended = false;   // set once _wfindnext64i32 has run out
+
+    ~State() {
+        if (handle != kNoSearch) _findclose(handle);
+    }
+};
+
+std::unique_ptr<DirectorySearch> DirectorySearch::Start(const std::string& pattern) {
+    if (pattern.size() < kAllNamesLength ||
+        pattern.compare(pattern.size() - kAllNamesLength, kAllNamesLength, kAllNames) != 0) {
+        return nullptr;
+    }
+    const std::u16string wide = ToUtf16(pattern.c_str());
+    if (wide.size() > MaxPathUnits()) return nullptr;
+    auto state = std::make_unique<State>();
+    state->handle = _wfindfirst64i32(Wide(wide), &state->found);
+    if (state->handle == kNoSearch) return nullptr;
+    return std::unique_ptr<DirectorySearch>(new DirectorySearch(std::move(state)));
+}
+
+DirectorySearch::DirectorySearch(std::unique_ptr<State> state) : state_(std::move(state)) {}
+
+DirectorySearch::~DirectorySearch() = default;
+
+bool DirectorySearch::Next(DirectoryEntry& entry) {
+    State& s = *state_;
+    if (s.ended) return false;
+    if (!s.pending && _wfindnext64i32(s.handle, &s.found) != 0) {
+        s.ended = true;
+        return false;
+    }
+    s.pending = false;
+    entry.name = ToUtf8(Utf16(s.found.name));
+    entry.isDirectory = (s.found.attrib & _A_SUBDIR) != 0;
+    return true;
+}
+
+}  // namespace kivfs
