@@ -47,6 +47,9 @@ if(CMAKE_C_COMPILER_ID MATCHES "GNU|Clang")
     target_compile_options(kivfs_sqlite3 PRIVATE -w)
 endif()
 add_library(SQLite::SQLite3 ALIAS kivfs_sqlite3)
+# The version, as find_package(SQLite3) tells it on Linux (kivfs --version).
+file(STRINGS ${KIVFS_SQLITE_FOLDER}/sqlite3.h _kivfs_sqlite_version REGEX "^#define SQLITE_VERSION +\"")
+string(REGEX REPLACE ".*\"(.*)\".*" "\\1" SQLite3_VERSION "${_kivfs_sqlite_version}")
 
 # zziplib: optional.
 set(KIVFS_ZZIPLIB_PREFIX "" CACHE PATH
@@ -65,6 +68,9 @@ if(KIVFS_ZZIPLIB_PREFIX)
     target_link_libraries(kivfs_zziplib INTERFACE ${KIVFS_ZZIP_LIBRARY} ZLIB::ZLIB)
     add_library(PkgConfig::ZZIP ALIAS kivfs_zziplib)
     set(KIVFS_ZIP_BACKEND ON)
+endif()
+if(NOT KIVFS_ZIP_BACKEND)
+    set(ZZIP_VERSION "not built in")
 endif()
 message(STATUS "kivfs: zip backend ${KIVFS_ZIP_BACKEND} (KIVFS_ZZIPLIB_PREFIX='${KIVFS_ZZIPLIB_PREFIX}')")
 

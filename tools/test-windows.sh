@@ -72,5 +72,6 @@ export WINEPREFIX="$root/build-win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES
 "$wine" wineboot --init </dev/null >/dev/null 2>&1
 status=0
 ctest --test-dir build-win64 --output-on-failure -j"$jobs" --timeout 300 || status=$?
+"$wine" build-win64/bin/kivfs.exe --version || status=$?
 "$wineserver" -k </dev/null >/dev/null 2>&1 || true
 exit $status

@@ -8,22 +8,20 @@ namespace kivfs {
 
 namespace {
 
-// Both are per thread so that one thread's failure never explains another's,
-// and plain ints so that reading them needs no construction at thread start.
-// `noted` is the cause found so far in the current call (0: none yet);
-// `published` is what kivfsLastError reports.
-thread_local int noted = KIVFS_OK;
-thread_local int published = KIVFS_OK;
+// The calling thread's record (detail::failureRecord), by a short name.
+detail::FailureRecord& Record() {
+    return detail::failureRecord;
+}
 
 }  // namespace
 
 void NoteFailure(int code) {
-    if (noted == KIVFS_OK) noted = code;
+    if (Record().noted == KIVFS_OK) Record().noted = code;
 }
 
 int TakeNoted() {
-    const int code = noted;
-    noted = KIVFS_OK;
+    const int code = Record().noted;
+    Record().noted = KIVFS_OK;
     return code;
 }
 
@@ -65,20 +63,12 @@ void NoteErrno(int err) {
 }
 
 int LastErrorCode() {
-    return published;
-}
-
-CallScope::CallScope() {
-    noted = KIVFS_OK;
-}
-
-void CallScope::Fail(int fallback) {
-    Publish(noted != KIVFS_OK ? noted : fallback);
+    return Record().published;
 }
 
 void CallScope::Publish(int code) {
-    if (code != KIVFS_OK) published = code;
-    noted = KIVFS_OK;
+    if (code != KIVFS_OK) Record().published = code;
+    Record().noted = KIVFS_OK;
 }
 
 }  // namespace kivfs

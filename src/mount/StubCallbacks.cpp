@@ -27,13 +27,13 @@ int OnBridgedFile(void* file, int failure, int fallback, Operation operation) {
 
 // The outcomes count as those of the exported file calls: 0 from a read is
 // also the end of the file, a position 0 and an end/error 0 are answers.
-int StubRead(void* file, void* buffer, int length) {
+int KIVFS_CALL StubRead(void* file, void* buffer, int length) {
     return OnBridgedFile(file, 0, KIVFS_OK,
                          [&](FsFile* target) { return ForwardRead(target, buffer, length); });
 }
 
 // A short write fails as kivfsWrite does; the count written is passed back.
-int StubWrite(void* file, const void* buffer, int length) {
+int KIVFS_CALL StubWrite(void* file, const void* buffer, int length) {
     int written = 0;
     OnBridgedFile(file, 0, KIVFS_ERR_IO, [&](FsFile* target) {
         return WriteCompleted(target, buffer, length, written) ? 1 : 0;
@@ -41,16 +41,16 @@ int StubWrite(void* file, const void* buffer, int length) {
     return written;
 }
 
-int StubTell(void* file) {
+int KIVFS_CALL StubTell(void* file) {
     return OnBridgedFile(file, 0, KIVFS_OK, [](FsFile* target) { return ForwardTell(target); });
 }
 
-int StubSeek(void* file, int offset, int origin) {
+int KIVFS_CALL StubSeek(void* file, int offset, int origin) {
     return OnBridgedFile(file, -1, KIVFS_ERR_ARGUMENT,
                          [&](FsFile* target) { return ForwardSeek(target, offset, origin); });
 }
 
-int StubError(void* file) {
+int KIVFS_CALL StubError(void* file) {
     return OnBridgedFile(file, 0, KIVFS_OK, [](FsFile* target) { return ForwardError(target); });
 }
 

@@ -5,13 +5,17 @@
 // they failed and throw nothing.
 #pragma once
 
+#include "kivfs.h"
+
 namespace kivfs {
 
-int StubRead(void* file, void* buffer, int length);
-int StubWrite(void* file, const void* buffer, int length);
-int StubTell(void* file);
-int StubSeek(void* file, int offset, int origin);
+// KIVFS_CALL: the convention the StubOps fields declare, whatever the
+// compiler's default.
+int KIVFS_CALL StubRead(void* file, void* buffer, int length);
+int KIVFS_CALL StubWrite(void* file, const void* buffer, int length);
+int KIVFS_CALL StubTell(void* file);
+int KIVFS_CALL StubSeek(void* file, int offset, int origin);
 // The file's end/error integer as it stands, not reduced to a boolean.
-int StubError(void* file);
+int KIVFS_CALL StubError(void* file);
 
 }  // namespace kivfs

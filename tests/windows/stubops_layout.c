@@ -18,4 +18,6 @@ _Static_assert(sizeof(void*) == 4, "32-bit pointers");
 #endif
 
 /* Something for the object file to hold. */
-int kivfsStubOpsLayoutChecked(void) { return (int)sizeof(StubOps); }
+int kivfsStubOpsLayoutChecked(void) {
+    return (int)sizeof(StubOps);
+}
