@@ -94,7 +94,8 @@ TEST(StoreContention, RefusedCommitFailsTheOperationOnly) {
 }
 
 // A file kept open holds no lock between calls: another connection reads and
-// writes meanwhile, and each of the file's calls sees the row as it is now.
+// writes meanwhile, and each of the file's calls sees the row as it is now,
+// also where the file has read ahead.
 TEST(StoreContention, OpenFilesHoldNoLockBetweenCalls) {
     TempDir tmp;
     const std::string path = tmp / "store.db";
@@ -107,14 +108,28 @@ TEST(StoreContention, OpenFilesHoldNoLockBetweenCalls) {
     DirHandle* other = kivfsOpenDir(path.c_str());
     EXPECT_EQ(Load(other, "a"), Bytes(20000, 'a'));
     EXPECT_TRUE(Save(other, "b", "written by another"));
+    FileHandle* writer = kivfsCreateFileIndir(other, "a", 3);
+    ASSERT_EQ(kivfsSeek(writer, 10, 0), 10);
+    ASSERT_EQ(kivfsWrite(writer, "ZZ", 2), 2);  // another connection
+    ASSERT_EQ(kivfsRead(open, buffer, 2), 2);
+    EXPECT_EQ(std::string(buffer, 2), "ZZ");
+    kivfsCloseFile(writer);
+    writer = kivfsCreateFileIndir(dir, "a", 3);
+    ASSERT_EQ(kivfsSeek(writer, 12, 0), 12);
+    ASSERT_EQ(kivfsWrite(writer, "QQ", 2), 2);  // another file of the same store
+    kivfsCloseFile(writer);
+    ASSERT_EQ(kivfsRead(open, buffer, 2), 2);
+    EXPECT_EQ(std::string(buffer, 2), "QQ");
     Direct direct(path);
     EXPECT_TRUE(
         direct.Exec("insert into FileStorage (FileName, Path, Content) values ('c', '', x'00')"));
     ASSERT_EQ(kivfsWrite(open, "XY", 2), 2);  // in place
-    EXPECT_EQ(direct.One("select substr(Content, 11, 2) from FileStorage where FileName='a'"),
+    EXPECT_EQ(direct.One("select substr(Content, 15, 2) from FileStorage where FileName='a'"),
               "XY");
     EXPECT_TRUE(direct.Exec("update FileStorage set Content=x'616263' where FileName='a'"));
-    EXPECT_EQ(kivfsSeek(open, 0, 2), 3);
+    EXPECT_EQ(kivfsSeek(open, 1, 0), 1);
+    EXPECT_EQ(kivfsRead(open, buffer, 10), 2);
+    EXPECT_EQ(std::string(buffer, 2), "bc");
     EXPECT_EQ(Load(dir, "b"), "written by another");
     kivfsCloseFile(open);
     kivfsCloseDir(other);

@@ -17,6 +17,11 @@ namespace kivfs {
 
 namespace {
 
+// How far a read outside an explicit transaction reads ahead: enough that
+// walking to the window's start is rare next to the calls the window serves
+// (64 reads of 4 KiB), small enough to keep per open file.
+constexpr uint32_t kReadWindow = 256 * 1024;
+
 // The longest Content the connection stores: SQLite's length limit (never
 // above INT_MAX, as SQLite measures values with an int). A longer value is
 // refused before it is built: SQLite would only refuse it after the whole
@@ -99,7 +104,8 @@ int StorageFile::Read(void* buffer, int length) {
     TransactionScope scope(owner_, TransactionScope::Access::Read);
     if (!scope.Began()) return -1;
     const uint32_t before = at_.position;
-    const int count = ReadAttached(buffer, static_cast<uint32_t>(length));
+    int count = owner_.InTrans() ? -1 : ReadAhead(buffer, static_cast<uint32_t>(length));
+    if (count < 0) count = ReadAttached(buffer, static_cast<uint32_t>(length));
     if (scope.End(count >= 0)) return count;
     blob_.Close();
     at_.position = std::min(before, at_.size);
@@ -116,6 +122,9 @@ int StorageFile::ReadAttached(void* buffer, uint32_t length) {
         if (row != Row::Found) return 0;
         const uint32_t n = std::min(length, at_.size - at_.position);
         if (n == 0) return 0;
+        if (!kept && !owner_.InTrans()) {
+            return ReadThroughWindow(buffer, n) ? static_cast<int>(n) : -1;
+        }
         const int result = blob_.Read(buffer, static_cast<int>(n), static_cast<int>(at_.position));
         if (result == SQLITE_OK) {
             at_.position += n;
@@ -127,6 +136,53 @@ int StorageFile::ReadAttached(void* buffer, uint32_t length) {
         }
         blob_.Close();
     }
+}
+
+// Equal versions mean that no row changed since the window was read, so its
+// bytes, the row and its size are all still as they were.
+int StorageFile::ReadAhead(void* buffer, uint32_t length) {
+    if (ahead_.empty()) return -1;
+    const uint64_t end = uint64_t{aheadFrom_} + ahead_.size();
+    if (at_.position < aheadFrom_ || at_.position >= end ||
+        owner_.ContentVersion() != aheadVersion_) {
+        ahead_.clear();
+        return -1;
+    }
+    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(length, end - at_.position));
+    std::memcpy(buffer, ahead_.data() + (at_.position - aheadFrom_), n);
+    at_.position += n;
+    return static_cast<int>(n);
+}
+
+// Only a read that leaves bytes of the file unread keeps a window (and asks
+// for the content version): reading a file whole costs nothing more. A
+// window that cannot be allocated is done without.
+bool StorageFile::ReadThroughWindow(void* buffer, uint32_t length) {
+    const uint32_t window = std::min(std::max(length, kReadWindow), at_.size - at_.position);
+    ahead_.clear();
+    if (window > length) {
+        try {
+            ahead_.resize(window);
+        } catch (const std::bad_alloc&) {
+            ahead_.clear();
+        }
+    }
+    const bool keeps = !ahead_.empty();
+    const int result =
+        blob_.Read(keeps ? ahead_.data() : buffer, static_cast<int>(keeps ? window : length),
+                   static_cast<int>(at_.position));
+    if (result != SQLITE_OK) {
+        ahead_.clear();
+        NoteSqliteFailure(owner_.Db(), result);
+        return false;
+    }
+    if (keeps) {
+        std::memcpy(buffer, ahead_.data(), length);
+        aheadFrom_ = at_.position;
+        aheadVersion_ = owner_.ContentVersion();
+    }
+    at_.position += length;
+    return true;
 }
 
 // The write is committed before the call returns; when it cannot be, it is

@@ -13,6 +13,13 @@
 // returns, so another connection may read and write meanwhile. Inside one
 // the handle is kept from call to call.
 //
+// A fresh handle reaches offset N of a long Content only by walking the
+// row's chain of overflow pages up to N, so reading a long file in small
+// pieces, each call with a handle of its own, would cost time proportional
+// to the offset on every call. A read outside an explicit transaction
+// therefore reads a window ahead, and later reads are served from it for as
+// long as the store's content version shows that nothing changed.
+//
 // Counts and positions are unsigned 32-bit internally; after every operation
 // the position is at most the size.
 #pragma once
@@ -21,6 +28,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "backend/FsFile.h"
 #include "storage/Blob.h"
@@ -77,6 +85,12 @@ class StorageFile : public FsFile {
     // file knows once the change stands; the caller takes it over only
     // then, so that a change rolled back leaves no trace in the file.
     int ReadAttached(void* buffer, uint32_t length);
+    // Serves a read from the window read ahead when it still holds the
+    // bytes at the position; -1 when it does not.
+    int ReadAhead(void* buffer, uint32_t length);
+    // Copies `length` bytes at the position out of what the handle reads,
+    // reading up to a window more and keeping it for the next reads.
+    bool ReadThroughWindow(void* buffer, uint32_t length);
     bool WriteAttached(const void* buffer, uint32_t length, Binding& after);
     bool Extend(const void* buffer, uint32_t length, Row row, Binding& after);
     bool ResizeAttached(uint32_t newSize, Binding& after);
@@ -89,6 +103,11 @@ class StorageFile : public FsFile {
     const StoredName keys_;  // the row's FileName and Path
     Binding at_;             // the row, size and position
     Blob blob_;              // open handle on Content, or closed
+    // Bytes of Content from offset aheadFrom_, read when the store's
+    // content version was aheadVersion_; valid only while it still is.
+    std::vector<unsigned char> ahead_;
+    uint32_t aheadFrom_ = 0;
+    uint64_t aheadVersion_ = 0;
 };
 
 }  // namespace kivfs

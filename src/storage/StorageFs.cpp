@@ -45,7 +45,8 @@ StorageFs::StorageFs(sqlite3* db)
           PinTableText(statements_, "update %s set FileName=? where FileName=? and Path=?;"),
           PinTableText(statements_, "SELECT Path from %s where Path >= ? and Path < ? limit 1;"),
           PinTableText(statements_, "SELECT FileName, Path from %s where Path >= ? and Path < ?;"),
-          PinTableText(statements_, "delete from %s where Path >= ? and Path < ?;")} {}
+          PinTableText(statements_, "delete from %s where Path >= ? and Path < ?;"),
+          statements_.Pin("PRAGMA data_version;")} {}
 
 // Files and listings are gone by now; a blob handle still open is closed so
 // that the connection can close. Implicit transactions never outlive their
@@ -93,6 +94,15 @@ bool StorageFs::ExplicitTransactionAlive() {
     }
     NoteFailure(lostCause_);
     return false;
+}
+
+// data_version is learned when the read transaction takes its lock, so it is
+// current here; the own count takes the low half, wrapping harmlessly.
+uint64_t StorageFs::ContentVersion() {
+    Statement query(statements_, fixed_.dataVersion);
+    if (query.Step() != SQLITE_ROW) return 0;
+    const uint64_t others = static_cast<uint64_t>(query.ColumnInt64(0));
+    return (others << 32 | ownChanges_) + 1;
 }
 
 // ROLLBACK only when there is something to roll back: it fails otherwise.
@@ -253,6 +263,7 @@ bool StorageFs::MoveFile(const std::string& source, const std::string& target, b
 // A second BeginTrans commits the work so far and begins anew; when that
 // commit fails, the work so far is rolled back and no transaction begins.
 bool StorageFs::BeginTrans() {
+    CountOwnChange();
     if (inTrans_ && !CommitTrans()) return false;
     if (!sqlite3_get_autocommit(db_)) RollBack();
     inTrans_ = Exec(fixed_.begin);
@@ -266,6 +277,7 @@ bool StorageFs::BeginTrans() {
 // whole and reported as false. Back in implicit mode in any case.
 bool StorageFs::CommitTrans() {
     if (!inTrans_) return false;
+    CountOwnChange();
     blobs_.CloseAll();
     const bool committed = ExplicitTransactionAlive() && Exec(fixed_.commit);
     if (!committed) RollBack();

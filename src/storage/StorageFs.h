@@ -16,6 +16,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -67,6 +68,7 @@ class StorageFs : public FsBackend {
         StatementCache::Entry* anyInRange;     // one Path in the range ?1 .. ?2
         StatementCache::Entry* listRange;      // FileName, Path in the range ?1 .. ?2
         StatementCache::Entry* deleteRange;    // every row in the range ?1 .. ?2
+        StatementCache::Entry* dataVersion;    // PRAGMA data_version
     };
 
     // For the store's own files, listings and transaction scopes.
@@ -95,6 +97,14 @@ class StorageFs : public FsBackend {
     // noted) once SQLite has rolled it back by itself.
     bool ExplicitTransactionAlive();
 
+    // What the database holds as this connection sees it: equal values mean
+    // no row changed in between. Other connections' commits change SQLite's
+    // data_version; this connection's own changes are counted here, as
+    // data_version leaves them out. Runs in the caller's read transaction;
+    // 0 when it could not be learned (never equal to a value learned).
+    uint64_t ContentVersion();
+    void CountOwnChange() { ++ownChanges_; }
+
   private:
     // Runs a pinned statement to completion; true when it succeeded.
     bool Exec(StatementCache::Entry* pinned);
@@ -117,6 +127,7 @@ class StorageFs : public FsBackend {
     bool transLost_ = false;
     int lostCause_ = 0;
     int scopeDepth_ = 0;           // implicit TransactionScopes now open
+    uint32_t ownChanges_ = 0;      // write operations and transactions begun or ended
     StatementCache statements_;    // emptied before db_ closes
     const FixedStatements fixed_;  // pinned in statements_
     BlobRegistry blobs_;           // the open blob handles of this store's files

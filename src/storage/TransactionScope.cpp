@@ -11,9 +11,9 @@ TransactionScope::TransactionScope(StorageFs& store, Access access)
     : store_(store),
       role_(store.InTrans()          ? Role::Joined
             : store.ScopeDepth() > 0 ? Role::Nested
-                                     : Role::Outermost) {
-    const bool writes = access == Access::Write;
-    if (writes && store_.ReadOnly()) {
+                                     : Role::Outermost),
+      writes_(access == Access::Write) {
+    if (writes_ && store_.ReadOnly()) {
         NoteFailure(KIVFS_ERR_READ_ONLY);
         return;
     }
@@ -23,7 +23,7 @@ TransactionScope::TransactionScope(StorageFs& store, Access access)
     }
     store_.EnterScope();
     entered_ = true;
-    began_ = role_ == Role::Nested || store_.BeginImplicit(writes);
+    began_ = role_ == Role::Nested || store_.BeginImplicit(writes_);
 }
 
 // An operation that returns without ending its scope has failed.
@@ -32,8 +32,11 @@ TransactionScope::~TransactionScope() {
 }
 
 // Only the outermost scope of an implicit transaction commits or rolls back.
+// Whatever the outcome, an operation that may have written counts as a change
+// of the connection's own (see StorageFs::ContentVersion).
 bool TransactionScope::End(bool succeeded) {
     ended_ = true;
+    if (writes_ && began_) store_.CountOwnChange();
     const bool ok = began_ && succeeded;
     if (entered_) store_.LeaveScope();
     switch (role_) {

@@ -49,6 +49,7 @@ class TransactionScope {
 
     StorageFs& store_;
     Role role_;
+    bool writes_;           // opened for an operation that writes
     bool entered_ = false;  // counted in the store's depth (not for Joined)
     bool began_ = false;    // the operation may go on
     bool ended_ = false;
