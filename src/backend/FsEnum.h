@@ -13,7 +13,7 @@
 namespace kivfs {
 
 class FsEnum : public FsObject {
-public:
+  public:
     // Advances to the next entry; false at the end and from then on until Reset.
     virtual bool MoveNext() = 0;
     // Puts the listing back before its first entry.

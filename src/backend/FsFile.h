@@ -11,7 +11,7 @@
 namespace kivfs {
 
 class FsFile : public FsObject {
-public:
+  public:
     // Copies up to `length` bytes into `buffer`; returns how many were copied
     // (0 at the end). A negative length copies nothing and returns 0.
     virtual int Read(void* buffer, int length) = 0;

@@ -8,10 +8,10 @@
 namespace kivfs {
 
 class FsObject {
-public:
+  public:
     virtual ~FsObject() = default;
 
-protected:
+  protected:
     FsObject() = default;
     FsObject(const FsObject&) = delete;
     FsObject& operator=(const FsObject&) = delete;
