@@ -503,6 +503,51 @@ TEST_F(Store, ResizeUpAndDown) {
     EXPECT_EQ(Get("zeros"), std::string(5, '\0'));
 }
 
+// Rows other programs wrote may hold a Content that is no blob: a text reads
+// as its bytes (its length counts bytes, not characters), a number or NULL
+// as an empty file. A file changed by another connection after it was opened
+// and before its first read reads as the row is then, outside a transaction
+// and inside one, which holds the row from that read until its commit.
+TEST_F(Store, ForeignRowsAndRowsChangedBeforeTheFirstReadReadAsStored) {
+    Direct other(path_);
+    const std::string text =
+        "h\xC3\xA9"
+        "llo";
+    ASSERT_TRUE(
+        other.Exec("insert into FileStorage (FileName, Path, Content) values ('text', '', '" +
+                   text + "'), ('number', '', 42), ('null', '', NULL)"));
+    FileHandle* file = File("text");
+    EXPECT_EQ(kivfsSeek(file, 0, 2), 6);
+    EXPECT_EQ(kivfsSeek(file, 0, 0), 0);
+    EXPECT_EQ(Rest(file), text);
+    kivfsCloseFile(file);
+    for (const char* empty : {"number", "null"}) {
+        file = File(empty);
+        EXPECT_EQ(kivfsSeek(file, 0, 2), 0);
+        EXPECT_TRUE(kivfsError(file));
+        EXPECT_EQ(Rest(file), "");
+        kivfsCloseFile(file);
+    }
+    Put("late", "before");
+    for (const bool inTransaction : {false, true}) {
+        if (inTransaction) {
+            ASSERT_TRUE(kivfsBeginTrans(dir_));
+        }
+        file = File("late");
+        const std::string now = inTransaction ? "second" : "first";
+        ASSERT_TRUE(other.Exec("update FileStorage set Content = cast('" + now +
+                               "' as blob) where FileName = 'late'"));
+        EXPECT_EQ(Rest(file), now);
+        if (inTransaction) {
+            EXPECT_FALSE(
+                other.Exec("update FileStorage set Content = x'00' where FileName = 'late'"));
+            EXPECT_TRUE(kivfsCommitTrans(dir_));
+        }
+        kivfsCloseFile(file);
+    }
+    EXPECT_EQ(Get("late"), "second");
+}
+
 TEST(StoreByPath, FullPathOpensTheStoreAndTheFile) {
     TempDir tmp;
     const std::string full = tmp / "game.db:save1/state.bin";

@@ -15,14 +15,21 @@ namespace {
 // falls back to read-only access when the file may only be read; a store
 // that cannot be opened for writing at all (a read-only medium, say) is
 // tried once more read-only, so that its files can still be read.
+// A store, its files and listings are used by one thread at a time (a mount
+// takes its calls one at a time), so the connection needs no mutex of its
+// own: SQLITE_OPEN_NOMUTEX spares every SQLite call on it a lock and an
+// unlock. SQLite's shared state (the file locks of one file opened twice,
+// the page cache's allocator) keeps its own mutexes.
 sqlite3* OpenConnection(const std::string& path) {
+    constexpr int kOneThreadAtATime = SQLITE_OPEN_NOMUTEX;
     sqlite3* db = nullptr;
-    int result =
-        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    int result = sqlite3_open_v2(
+        path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | kOneThreadAtATime, nullptr);
     if (result != SQLITE_OK) {
         sqlite3_close(db);
         db = nullptr;
-        result = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+        result =
+            sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | kOneThreadAtATime, nullptr);
     }
     if (result != SQLITE_OK) {
         NoteSqliteFailure(db, result);

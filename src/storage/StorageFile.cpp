@@ -57,7 +57,11 @@ StorageFile::~StorageFile() {
 // CopyFile or by another connection is found too.
 StorageFile::Row StorageFile::Locate() {
     const int64_t rowId = owner_.FindRowId(keys_);
-    if (rowId < 0) return Row::Failed;
+    return rowId < 0 ? Row::Failed : Bind(rowId);
+}
+
+// A different rowid, or none, under the name unbinds a file that knew one.
+StorageFile::Row StorageFile::Bind(int64_t rowId) {
     if (at_.rowId != 0 && rowId != at_.rowId) {
         blob_.Close();
         at_ = Binding();
@@ -101,6 +105,10 @@ int StorageFile::Tell() {
 // A read ends its transaction before it returns, so it keeps no lock.
 int StorageFile::Read(void* buffer, int length) {
     if (length <= 0) return 0;
+    if (owner_.CanRunAlone()) {
+        const int count = ReadAlone(buffer, static_cast<uint32_t>(length));
+        if (count != kNeedsTransaction) return count;
+    }
     TransactionScope scope(owner_, TransactionScope::Access::Read);
     if (!scope.Began()) return -1;
     const uint32_t before = at_.position;
@@ -112,14 +120,49 @@ int StorageFile::Read(void* buffer, int length) {
     return -1;
 }
 
-// A kept handle whose row was rewritten or deleted fails; it is attached
-// afresh once. A fresh handle that fails is a failure of the read.
+// Outside any transaction, a read served by the window or by the probe is a
+// single statement, and runs as SQLite's own transaction around it
+// (autocommit): the shared lock is taken when the statement starts and
+// dropped when it is reset, before the call returns, as BEGIN .. COMMIT
+// would do at the cost of two more statements. A read that needs a blob
+// handle (a file longer than the window, or a text Content) leaves the call
+// to a transaction of its own.
+int StorageFile::ReadAlone(void* buffer, uint32_t length) {
+    const int ahead = ReadAhead(buffer, length);
+    if (ahead >= 0) return ahead;
+    const Probed probed = Probe(ProbeLimit(length), buffer, length);
+    if (probed.row == Row::Failed) return -1;
+    if (probed.row != Row::Found) return 0;
+    return probed.served >= 0 ? probed.served : kNeedsTransaction;
+}
+
+// Reading a file whole, or a file that fits in a window, fetches it whole.
+uint64_t StorageFile::ProbeLimit(uint32_t length) const {
+    return std::max<uint64_t>(uint64_t{at_.position} + length, kReadWindow);
+}
+
+// Outside an explicit transaction the probe finds the row, and brings the
+// bytes along when the call reads to the end of the file or the whole file
+// fits in a read-ahead window: one statement instead of a lookup, a blob
+// handle (which SQLite compiles a statement for) and its read. Longer files
+// are read through a handle. Inside one, the lookup and a handle moved from
+// row to row cost less, as the handle copies straight into the caller's
+// buffer. A kept handle whose row was rewritten or deleted fails; it is
+// attached afresh once. A fresh handle that fails is a failure of the read.
 int StorageFile::ReadAttached(void* buffer, uint32_t length) {
     for (int attempt = 0;; ++attempt) {
         const bool kept = blob_.IsOpen();
-        const Row row = Attach(false);
-        if (row == Row::Failed) return -1;
-        if (row != Row::Found) return 0;
+        if (kept || owner_.InTrans()) {
+            const Row row = Attach(false);
+            if (row == Row::Failed) return -1;
+            if (row != Row::Found) return 0;
+        } else {
+            const Probed probed = Probe(ProbeLimit(length), buffer, length);
+            if (probed.row == Row::Failed) return -1;
+            if (probed.row != Row::Found) return 0;
+            if (probed.served >= 0) return probed.served;
+            if (!OpenBlob(false)) return -1;
+        }
         const uint32_t n = std::min(length, at_.size - at_.position);
         if (n == 0) return 0;
         if (!kept && !owner_.InTrans()) {
@@ -136,6 +179,71 @@ int StorageFile::ReadAttached(void* buffer, uint32_t length) {
         }
         blob_.Close();
     }
+}
+
+// The probe and any read that follows it run in one transaction, so the
+// size, the bytes and the rowid they give are one state of the row, as a
+// lookup, a blob handle and its read in that transaction would give them.
+// SQLite hands out an empty blob as a null pointer, and a null pointer with
+// bytes to come only when it ran out of memory.
+StorageFile::Probed StorageFile::Probe(uint64_t fetchUpTo, void* buffer, uint32_t length) {
+    Probed probed;
+    Statement query(owner_.Statements(), owner_.Fixed().probeRow);
+    const sqlite3_int64 limit =
+        static_cast<sqlite3_int64>(std::min<uint64_t>(fetchUpTo, INT64_MAX));
+    if (!query.Prepared() || !query.BindText(1, keys_.fileName) || !query.BindText(2, keys_.path) ||
+        !query.BindInt64(3, limit))
+        return probed;
+    const int result = query.Step();
+    if (result != SQLITE_ROW && result != SQLITE_DONE) return probed;
+    probed.row = Bind(result == SQLITE_ROW ? query.ColumnInt64(0) : 0);
+    const sqlite3_int64 stored = probed.row == Row::Found ? query.ColumnInt64(1) : -1;
+    if (stored < 0) return probed;
+    probed.measured = true;
+    at_.size = static_cast<uint32_t>(stored);
+    at_.position = std::min(at_.position, at_.size);
+    const uint32_t n = std::min(length, at_.size - at_.position);
+    if (n == 0) {
+        probed.served = 0;
+        return probed;
+    }
+    if (static_cast<uint64_t>(stored) > fetchUpTo) return probed;
+    const auto* content = static_cast<const unsigned char*>(query.ColumnBlob(2));
+    if (!content) {
+        NoteFailure(KIVFS_ERR_NO_MEMORY);
+        probed.row = Row::Failed;
+        return probed;
+    }
+    probed.served = static_cast<int>(ServeFetched(content, buffer, n));
+    return probed;
+}
+
+// `content` is the whole Content, at_.size bytes, and `length` fits in it
+// from the position. A window that cannot be allocated is done without.
+uint32_t StorageFile::ServeFetched(const unsigned char* content, void* buffer, uint32_t length) {
+    ahead_.clear();
+    const bool leavesBytes = at_.position + length < at_.size;
+    if (leavesBytes) {
+        try {
+            ahead_.assign(content, content + at_.size);
+            aheadFrom_ = 0;
+            aheadVersion_ = owner_.ContentVersion();
+        } catch (const std::bad_alloc&) {
+            ahead_.clear();
+        }
+    }
+    std::memcpy(buffer, content + at_.position, length);
+    at_.position += length;
+    return length;
+}
+
+// Seek and Error need the size only, never the bytes: outside an explicit
+// transaction the probe gives it without a handle, except for a text Content.
+StorageFile::Row StorageFile::AttachForSize() {
+    if (blob_.IsOpen() || owner_.InTrans()) return Attach(false);
+    const Probed probed = Probe(0, nullptr, 0);
+    if (probed.row != Row::Found || probed.measured) return probed.row;
+    return OpenBlob(false) ? Row::Found : Row::Failed;
 }
 
 // Equal versions mean that no row changed since the window was read, so its
@@ -248,10 +356,7 @@ bool StorageFile::Extend(const void* buffer, uint32_t length, Row row, Binding& 
 // counts backwards and one before the start wraps past the end; a target
 // past the end leaves the position where it was.
 int StorageFile::Seek(int offset, int origin) {
-    TransactionScope scope(owner_, TransactionScope::Access::Read);
-    if (!scope.Began()) return -1;
-    const Row row = Attach(false);
-    if (!scope.End(row != Row::Failed) || row != Row::Found) return -1;
+    if (!Measure()) return -1;
     const uint32_t delta = static_cast<uint32_t>(offset);
     uint32_t target = at_.position;
     if (origin == 0) target = delta;
@@ -264,11 +369,23 @@ int StorageFile::Seek(int offset, int origin) {
 // The end-of-data test: no row (or none could be looked up), or the
 // position at or past the end.
 int StorageFile::Error() {
-    TransactionScope scope(owner_, TransactionScope::Access::Read);
-    if (!scope.Began()) return 1;
-    const Row row = Attach(false);
-    if (!scope.End(row != Row::Failed) || row != Row::Found) return 1;
+    if (!Measure()) return 1;
     return at_.position >= at_.size ? 1 : 0;
+}
+
+// The call's own read of the row and its size: outside any transaction the
+// probe alone, as one statement in autocommit (see ReadAlone), unless a text
+// Content needs a handle; else in a transaction. False when there is no row
+// or it could not be read.
+bool StorageFile::Measure() {
+    if (owner_.CanRunAlone()) {
+        const Probed probed = Probe(0, nullptr, 0);
+        if (probed.row != Row::Found || probed.measured) return probed.row == Row::Found;
+    }
+    TransactionScope scope(owner_, TransactionScope::Access::Read);
+    if (!scope.Began()) return false;
+    const Row row = AttachForSize();
+    return scope.End(row != Row::Failed) && row == Row::Found;
 }
 
 // Keeps the first bytes, drops or zero-fills the rest; on a file with no row

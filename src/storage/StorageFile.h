@@ -77,6 +77,34 @@ class StorageFile : public FsFile {
     Row Attach(bool writable);
     // Looks the row up by name and compares it with the one known.
     Row Locate();
+    // Takes `rowId` (0: none) as the row now stored under the file's name.
+    Row Bind(int64_t rowId);
+    // What the probe found.
+    struct Probed {
+        Row row = Row::Failed;
+        bool measured = false;  // size is the row's length (not for a text Content)
+        int served = -1;        // bytes copied into the caller's buffer, or -1
+    };
+    // Looks the row up by name and learns its size, with no blob handle; when
+    // Content is at most `fetchUpTo` bytes it also copies up to `length`
+    // bytes at the position into `buffer`. A text Content, whose length SQL
+    // counts in characters, is left to a handle.
+    Probed Probe(uint64_t fetchUpTo, void* buffer, uint32_t length);
+    // How long a Content a read of `length` bytes fetches with the probe.
+    uint64_t ProbeLimit(uint32_t length) const;
+    // Serves a read from the Content the probe fetched; a read that leaves
+    // bytes unread keeps them as the window.
+    uint32_t ServeFetched(const unsigned char* content, void* buffer, uint32_t length);
+    // A read outside any transaction, as one statement; kNeedsTransaction
+    // when it needs more than that.
+    int ReadAlone(void* buffer, uint32_t length);
+    static constexpr int kNeedsTransaction = -2;
+    // The row and its size for Seek and Error, through a handle inside an
+    // explicit transaction and the probe outside one.
+    Row AttachForSize();
+    // Seek's and Error's own read of the row; false when there is none or
+    // it could not be read.
+    bool Measure();
     // Opens the handle on the bound row and learns the size from it; a NULL
     // Content opens none and reads as empty. False when it could not open.
     bool OpenBlob(bool writable);

@@ -25,7 +25,10 @@ StatementCache::Entry* PinTableText(StatementCache& cache, const char* format) {
 // Starts in implicit mode: each operation its own transaction. Directories
 // are selected by a range of Path texts (see PathRange), which compares
 // bytes: LIKE would let "%" and "_" in a name match anything and fold ASCII
-// case, although every file lookup compares names byte for byte.
+// case, although every file lookup compares names byte for byte. The probe
+// of a file asks typeof() and length() of Content, which SQLite answers from
+// the row's header without reading the value, and reads the value only when
+// the caller wants it whole.
 StorageFs::StorageFs(sqlite3* db)
     : db_(db),
       readOnly_(sqlite3_db_readonly(db, "main") == 1),
@@ -36,6 +39,11 @@ StorageFs::StorageFs(sqlite3* db)
           statements_.Pin("COMMIT TRANSACTION;"),
           statements_.Pin("ROLLBACK TRANSACTION;"),
           PinTableText(statements_, "SELECT rowid from %s where FileName=? and Path=?;"),
+          PinTableText(statements_,
+                       "SELECT rowid, CASE typeof(Content) WHEN 'blob' THEN length(Content) "
+                       "WHEN 'text' THEN -1 ELSE 0 END, CASE WHEN typeof(Content)='blob' AND "
+                       "length(Content) <= ?3 THEN Content END from %s where FileName=?1 and "
+                       "Path=?2;"),
           PinTableText(statements_, "INSERT INTO %s (FileName, Path, Content) VALUES (?, ?, ?);"),
           PinTableText(statements_, "SELECT Content from %s where rowid=?;"),
           PinTableText(statements_, "UPDATE %s Set Content = ? where rowid = ?;"),

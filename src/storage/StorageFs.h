@@ -57,7 +57,11 @@ class StorageFs : public FsBackend {
         StatementCache::Entry* beginImmediate;  // for an operation that writes
         StatementCache::Entry* commit;
         StatementCache::Entry* rollback;
-        StatementCache::Entry* findRow;        // rowid by FileName ?1, Path ?2
+        StatementCache::Entry* findRow;  // rowid by FileName ?1, Path ?2
+        // By FileName ?1, Path ?2: rowid, Content's length in bytes (-1 for
+        // a text, counted in characters; 0 for NULL and numbers), and
+        // Content itself when it is a blob of at most ?3 bytes, else NULL.
+        StatementCache::Entry* probeRow;
         StatementCache::Entry* insertRow;      // FileName ?1, Path ?2, Content ?3
         StatementCache::Entry* contentById;    // Content of rowid ?1
         StatementCache::Entry* updateById;     // Content ?1 of rowid ?2
@@ -88,6 +92,11 @@ class StorageFs : public FsBackend {
     int ScopeDepth() const { return scopeDepth_; }
     void EnterScope() { ++scopeDepth_; }
     void LeaveScope() { --scopeDepth_; }
+    // No transaction is open, explicit or implicit: a single statement runs
+    // as its own transaction (autocommit).
+    bool CanRunAlone() const {
+        return !inTrans_ && scopeDepth_ == 0 && sqlite3_get_autocommit(db_) != 0;
+    }
     // Begins an implicit transaction, immediate when it is to write.
     bool BeginImplicit(bool writes);
     // Commits it when `commit`, else (or when the commit fails) rolls it
