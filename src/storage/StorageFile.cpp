@@ -130,15 +130,26 @@ int StorageFile::Read(void* buffer, int length) {
 int StorageFile::ReadAlone(void* buffer, uint32_t length) {
     const int ahead = ReadAhead(buffer, length);
     if (ahead >= 0) return ahead;
+    if (!ProbeMayServe(length)) return kNeedsTransaction;
     const Probed probed = Probe(ProbeLimit(length), buffer, length);
     if (probed.row == Row::Failed) return -1;
     if (probed.row != Row::Found) return 0;
     return probed.served >= 0 ? probed.served : kNeedsTransaction;
 }
 
-// Reading a file whole, or a file that fits in a window, fetches it whole.
+// A file that fits in a window is fetched whole, and so is a longer one read
+// whole from its start; the probe always fetches from offset 0, so a longer
+// file read from further on goes through a handle, which starts at the
+// position.
 uint64_t StorageFile::ProbeLimit(uint32_t length) const {
-    return std::max<uint64_t>(uint64_t{at_.position} + length, kReadWindow);
+    return at_.position == 0 ? std::max(length, kReadWindow) : kReadWindow;
+}
+
+// A file known to be longer than the probe would fetch (one streamed in
+// pieces, say) goes to its handle at once. The size may be stale: a wrong
+// guess only costs the other way round, never a wrong byte.
+bool StorageFile::ProbeMayServe(uint32_t length) const {
+    return at_.rowId == 0 || at_.size <= ProbeLimit(length);
 }
 
 // Outside an explicit transaction the probe finds the row, and brings the
@@ -152,7 +163,7 @@ uint64_t StorageFile::ProbeLimit(uint32_t length) const {
 int StorageFile::ReadAttached(void* buffer, uint32_t length) {
     for (int attempt = 0;; ++attempt) {
         const bool kept = blob_.IsOpen();
-        if (kept || owner_.InTrans()) {
+        if (kept || owner_.InTrans() || !ProbeMayServe(length)) {
             const Row row = Attach(false);
             if (row == Row::Failed) return -1;
             if (row != Row::Found) return 0;

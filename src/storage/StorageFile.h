@@ -92,6 +92,9 @@ class StorageFile : public FsFile {
     Probed Probe(uint64_t fetchUpTo, void* buffer, uint32_t length);
     // How long a Content a read of `length` bytes fetches with the probe.
     uint64_t ProbeLimit(uint32_t length) const;
+    // Whether the probe may bring a read of `length` bytes its bytes, as far
+    // as the file knows its size.
+    bool ProbeMayServe(uint32_t length) const;
     // Serves a read from the Content the probe fetched; a read that leaves
     // bytes unread keeps them as the window.
     uint32_t ServeFetched(const unsigned char* content, void* buffer, uint32_t length);
