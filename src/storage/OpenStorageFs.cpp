@@ -53,10 +53,9 @@ bool Run(sqlite3* db, const char* sql) {
 std::unique_ptr<FsBackend> OpenStorageFs(const std::string& path) {
     sqlite3* db = OpenConnection(path);
     if (!db) return nullptr;
-    SqlText createTable(
-        "create table if not exists %s (FileName text, Path text, Content blob, Info blob, "
-        "primary key(FileName, Path));",
-        kStorageTable);
+    const std::string createFormat =
+        std::string("create table if not exists %s ") + kStorageColumns + ";";
+    SqlText createTable(createFormat.c_str(), kStorageTable);
     const bool ready = Run(db, "PRAGMA page_size=8192") && Run(db, "PRAGMA cache_size=400") &&
                        Run(db, createTable.c_str());
     if (!ready) {

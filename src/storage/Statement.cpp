@@ -75,12 +75,17 @@ int Statement::ColumnBytes(int column) {
     return sqlite3_column_bytes(statement_, column);
 }
 
-// Copies the text out, so it outlives the next step.
-std::string Statement::ColumnText(int column) {
+// Only meaningful before the value is read as something else.
+int Statement::ColumnType(int column) {
+    return sqlite3_column_type(statement_, column);
+}
+
+// SQLite's own buffer, read after the text as SQLite asks; no copy.
+std::string_view Statement::ColumnView(int column) {
     const unsigned char* text = sqlite3_column_text(statement_, column);
-    if (!text) return std::string();
-    return std::string(reinterpret_cast<const char*>(text),
-                       static_cast<size_t>(sqlite3_column_bytes(statement_, column)));
+    if (!text) return std::string_view();
+    return std::string_view(reinterpret_cast<const char*>(text),
+                            static_cast<size_t>(sqlite3_column_bytes(statement_, column)));
 }
 
 }  // namespace kivfs
