@@ -38,8 +38,8 @@ FolderTree::Use CheckLayout(StatementCache& statements) {
     const std::string tableName = kStorageTable;
     const std::string table = "CREATE TABLE " + tableName + " " + kStorageColumns;
     const std::string index = "sqlite_autoindex_" + tableName + "_1";
-    Statement schema(statements,
-                     "SELECT type, name, sql FROM sqlite_master WHERE tbl_name = ? COLLATE NOCASE;");
+    Statement schema(
+        statements, "SELECT type, name, sql FROM sqlite_master WHERE tbl_name = ? COLLATE NOCASE;");
     if (!schema.BindText(1, tableName)) return Use::Failed;
     int rows = 0;
     bool same = true;
@@ -186,8 +186,8 @@ void FolderTree::Add(const std::string& fileName, const std::string& path) {
     }
     Folder& folder = Reach(path, key);
     const size_t index = LowerBound(folder, key);
-    const bool known = index < folder.entries.size() &&
-                       Compare(KeyOf(folder, folder.entries[index]), key) == 0;
+    const bool known =
+        index < folder.entries.size() && Compare(KeyOf(folder, folder.entries[index]), key) == 0;
     if (!known) folder.entries.insert(folder.entries.begin() + index, Entry{fileName, nullptr});
 }
 

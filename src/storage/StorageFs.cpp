@@ -205,7 +205,8 @@ int StorageFs::LookForDirectory(const std::string& name) {
     if (folders_.IsBuilt()) {
         const int64_t version = DataVersion();
         if (version < 0) return SQLITE_ERROR;
-        if (folders_.IsCurrent(version)) return folders_.Find(range.first) ? SQLITE_ROW : SQLITE_DONE;
+        if (folders_.IsCurrent(version))
+            return folders_.Find(range.first) ? SQLITE_ROW : SQLITE_DONE;
     }
     Statement query(statements_, fixed_.anyInRange);
     return query.BindPathRange(1, range) ? query.Step() : SQLITE_MISUSE;

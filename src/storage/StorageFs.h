@@ -123,8 +123,7 @@ class StorageFs : public FsBackend {
     // folder picture, before the transaction ends.
     template <typename NoteChange>
     bool ChangeInScope(StatementCache::Entry* pinned, const std::string& first,
-                       const std::string& second, const std::string* third,
-                       NoteChange noteChange);
+                       const std::string& second, const std::string* third, NoteChange noteChange);
     // SQLITE_ROW when some row lies in directory `name` or below it,
     // SQLITE_DONE when none does, else the error; in the caller's scope.
     int LookForDirectory(const std::string& name);
