@@ -8,6 +8,11 @@ namespace kivfs {
 SnapshotEnum::SnapshotEnum(std::string dirPath)
     : dirPath_(std::move(dirPath)), entries_{Entry{false, std::string()}}, names_{std::string()} {}
 
+// Room for `count` more entries, when their number is known.
+void SnapshotEnum::Reserve(size_t count) {
+    entries_.reserve(entries_.size() + count);
+}
+
 // Directory names end with "/", so only a file name holding one can ever
 // equal a directory's: the others (nearly all) need not be remembered.
 void SnapshotEnum::AddFile(std::string name) {
@@ -39,11 +44,14 @@ bool SnapshotEnum::GetName(char** out) {
     return true;
 }
 
+// Formed in a text kept from call to call: a walk asks for every full name,
+// and only the caller's copy need be allocated.
 bool SnapshotEnum::GetFullName(char** out) {
     if (!out || AtEnd()) return false;
-    std::string full = dirPath_ + entries_[cursor_].name;
-    if (entries_[cursor_].isDirectory && (full.empty() || full.back() != '/')) full += '/';
-    *out = NewNameText(full);
+    fullName_.assign(dirPath_).append(entries_[cursor_].name);
+    if (entries_[cursor_].isDirectory && (fullName_.empty() || fullName_.back() != '/'))
+        fullName_ += '/';
+    *out = NewNameText(fullName_);
     return true;
 }
 

@@ -31,6 +31,8 @@ class SnapshotEnum : public FsEnum {
     explicit SnapshotEnum(std::string dirPath);
 
     const std::string& DirPath() const { return dirPath_; }
+    // Makes room for `count` more entries.
+    void Reserve(size_t count);
     // Appends a file entry; files are not de-duplicated.
     void AddFile(std::string name);
     // Appends a directory entry (its name ends with "/") unless an entry of
@@ -54,7 +56,8 @@ class SnapshotEnum : public FsEnum {
     // and the files' holding a "/"), so that a directory revealed again by a
     // later name is found without scanning the list: listing stays linear.
     std::unordered_set<std::string> names_;
-    size_t cursor_ = 0;  // 0 = the placeholder .. entries_.size() = the end
+    size_t cursor_ = 0;     // 0 = the placeholder .. entries_.size() = the end
+    std::string fullName_;  // GetFullName's last text, kept for its capacity
 };
 
 }  // namespace kivfs

@@ -22,17 +22,41 @@ std::string ParentText(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// The scan the picture is built from: every row's keys, nothing else.
+std::string ScanText() {
+    return std::string("SELECT FileName, Path from ") + kStorageTable + ";";
+}
+
+// Whether SQLite runs `sql` as one scan of the primary key's index, which
+// yields rows in key order. The plan's wording is SQLite's, not an API: any
+// other text, too, sends the store to the query.
+FolderTree::Use ScansKeyIndex(StatementCache& statements, const std::string& sql) {
+    const std::string index =
+        std::string("COVERING INDEX sqlite_autoindex_") + kStorageTable + "_1";
+    const std::string explain = "EXPLAIN QUERY PLAN " + sql;
+    Statement plan(statements, explain.c_str());
+    int steps = 0;
+    bool scansIndex = true;
+    int result;
+    while ((result = plan.Step()) == SQLITE_ROW) {
+        ++steps;
+        scansIndex = scansIndex && plan.ColumnView(3).find(index) != std::string_view::npos;
+    }
+    if (result != SQLITE_DONE) return FolderTree::Use::Failed;
+    return scansIndex && steps == 1 ? FolderTree::Use::Ready : FolderTree::Use::ByQuery;
+}
+
 // Whether the store's table is exactly the one this library creates, alone
-// (no other index, no trigger), in a UTF-8 database. Only then does every
-// listing scan the primary key's index in its order, comparing the texts'
-// UTF-8 bytes as the picture does. Ready, ByQuery, or Failed when the schema
-// could not be read.
-FolderTree::Use CheckLayout(StatementCache& statements) {
+// (no other index, no trigger), in a UTF-8 database, and both the listing
+// query and the scan read the primary key's index: only then do listings
+// see rows in key order, with texts compared as the picture compares them.
+// Ready, ByQuery, or Failed when the schema could not be read.
+FolderTree::Use CheckLayout(StorageFs& store) {
     using Use = FolderTree::Use;
+    StatementCache& statements = store.Statements();
     {
         Statement encoding(statements, "PRAGMA encoding;");
-        const int result = encoding.Step();
-        if (result != SQLITE_ROW) return Use::Failed;
+        if (encoding.Step() != SQLITE_ROW) return Use::Failed;
         if (encoding.ColumnView(0) != "UTF-8") return Use::ByQuery;
     }
     const std::string tableName = kStorageTable;
@@ -47,12 +71,15 @@ FolderTree::Use CheckLayout(StatementCache& statements) {
     while ((result = schema.Step()) == SQLITE_ROW) {
         ++rows;
         const bool isIndex = schema.ColumnView(0) == "index";
-        const bool sqlIsNull = schema.ColumnType(2) == SQLITE_NULL;
+        std::string_view sql;
+        const bool hasSql = schema.TextColumn(2, &sql);
         same = same && schema.ColumnView(1) == (isIndex ? index : tableName) &&
-               (isIndex ? sqlIsNull : schema.ColumnView(2) == table);
+               (isIndex ? !hasSql : hasSql && sql == table);
     }
     if (result != SQLITE_DONE) return Use::Failed;
-    return same && rows == 2 ? Use::Ready : Use::ByQuery;
+    if (!same || rows != 2) return Use::ByQuery;
+    const Use listing = ScansKeyIndex(statements, store.Fixed().listRange->sql);
+    return listing == Use::Ready ? ScansKeyIndex(statements, ScanText()) : listing;
 }
 
 // Texts SQLite would cut at a zero byte cannot be followed by their keys.
@@ -78,22 +105,24 @@ FolderTree::Use FolderTree::Refresh(StorageFs& store) {
     }
 }
 
-// One scan of every row with the statement every listing uses (the top's
-// range), so the rows come in the order listings see them. A row the
-// picture cannot model, or rows out of key order (another plan), make the
-// store one that is listed by query until another connection changes it.
+// One scan of every row through the index every listing scans, so the
+// rows come in the order listings see them. A row the picture cannot model,
+// or rows out of key order, make the store one that is listed by query
+// until another connection changes it.
 FolderTree::Use FolderTree::Build(StorageFs& store, int64_t version) {
     Drop();
-    Use use = CheckLayout(store.Statements());
+    Use use = CheckLayout(store);
     if (use == Use::Ready) {
         top_ = &NewFolder(std::string(), nullptr);
-        const PathRange everything = DirectoryRange(std::string());
-        Statement scan(store.Statements(), store.Fixed().listRange);
-        int result = scan.BindPathRange(1, everything) ? SQLITE_ROW : SQLITE_MISUSE;
+        lastFolder_ = nullptr;
+        const std::string scanText = ScanText();
+        Statement scan(store.Statements(), scanText.c_str());
+        int result = scan.Prepared() ? SQLITE_ROW : SQLITE_MISUSE;
         while (use == Use::Ready && (result = scan.Step()) == SQLITE_ROW) {
-            const bool texts =
-                scan.ColumnType(0) == SQLITE_TEXT && scan.ColumnType(1) == SQLITE_TEXT;
-            if (!texts || !AddScanned(scan.ColumnView(0), scan.ColumnView(1))) use = Use::ByQuery;
+            std::string_view fileName;
+            std::string_view path;
+            const bool texts = scan.TextColumn(0, &fileName) && scan.TextColumn(1, &path);
+            if (!texts || !AddScanned(fileName, path)) use = Use::ByQuery;
         }
         if (use == Use::Ready && result != SQLITE_DONE) use = Use::Failed;
     }
@@ -105,15 +134,23 @@ FolderTree::Use FolderTree::Build(StorageFs& store, int64_t version) {
 }
 
 // Each row comes after every row before it, so its entry and the entry of
-// any folder it is the first to reveal go last.
+// any folder it is the first to reveal go last; the row before is the last
+// entry of its own folder. Rows of one folder often follow each other (names
+// that differ in their last characters), so that folder is tried first.
 bool FolderTree::AddScanned(std::string_view fileName, std::string_view path) {
     if (!path.empty() && path.back() != '/') return false;
     const Key key{fileName, path};
-    if (!top_->entries.empty() && Compare(key, Key{lastName_, lastPath_}) <= 0) return false;
-    lastName_.assign(fileName.data(), fileName.size());
-    lastPath_.assign(path.data(), path.size());
-    Folder& folder = Reach(lastPath_, key);
-    folder.entries.push_back(Entry{lastName_, nullptr});
+    Folder* folder = lastFolder_;
+    if (folder) {
+        if (Compare(key, Key{folder->entries.back().name, *folder->path}) <= 0) return false;
+        if (*folder->path != path) folder = nullptr;
+    }
+    if (!folder) {
+        scratch_.assign(path.data(), path.size());
+        folder = &Reach(scratch_, key);
+    }
+    folder->entries.push_back(Entry{std::string(fileName), nullptr});
+    lastFolder_ = folder;
     return true;
 }
 
@@ -290,6 +327,7 @@ FolderTree::Folder& FolderTree::NewFolder(const std::string& path, Folder* paren
 void FolderTree::Drop() noexcept {
     folders_.clear();
     top_ = nullptr;
+    lastFolder_ = nullptr;
     state_ = State::Absent;
     version_ = -1;
 }

@@ -2,29 +2,32 @@
 // a listing costs what the listed folder holds instead of a scan of every
 // row (nothing in the table indexes Path, so every query by folder scans).
 //
-// It is built from one scan of every row, made by the listing query itself,
-// so it sees the rows in the order every listing sees them: the order of the
-// primary key, FileName then Path, compared byte for byte. Each folder keeps
-// its entries in that order: a file at its own key, a sub-folder at the key
-// of the first row below it, which is the key of its own first entry. A
-// listing walks the entries in order and so yields what a scan would, in the
-// same order. Since that order depends only on the keys, the connection's
-// own changes are made here too, each entry put where a fresh scan would put
-// it. Another connection's commit changes PRAGMA data_version; the picture is
-// then built again. Own changes of a transaction that is rolled back are not
-// undone here: the picture is dropped instead.
+// Every listing query reads the primary key's index, so it yields rows in
+// key order: FileName, then Path, compared byte for byte. The picture is
+// built from one scan of that same index and keeps each folder's entries in
+// that order: a file at its own key, a sub-folder at the key of the first
+// row below it, which is the key of its own first entry. A listing walks
+// the entries in order and so yields what the query would, in the same
+// order. Since that order depends only on the keys, the connection's own
+// changes are made here too, each entry put where a fresh scan would put
+// it. Another connection's commit changes PRAGMA data_version; the picture
+// is then built again. Own changes of a transaction that is rolled back are
+// not undone here: the picture is dropped instead.
 //
 // The picture is used only for the table this library creates, with no
-// other index or trigger, in a UTF-8 database, and for rows whose two keys
-// are texts and whose Path is empty or ends in "/" (every row this library
-// writes): only there do the key order and the prefix match above hold.
-// Anything else is listed by query, as before.
+// other index or trigger, in a UTF-8 database, when SQLite's plan for the
+// listing query is that index scan, and for rows whose two keys are texts
+// and whose Path is empty or ends in "/" (every row this library writes):
+// only there do the key order and the prefix match above hold. Anything
+// else is listed by query, as before.
 //
 // Memory, on a 64-bit build: 40 bytes per row (its entry: a std::string
-// holding the FileName, plus a pointer), up to as much again for the spare
-// capacity of the folders' vectors, plus the FileName's own bytes when it is
-// longer than std::string keeps inline (15 with libstdc++); and per folder
-// about 150 bytes (map node, path text, entry in its parent).
+// holding the FileName, plus a pointer), plus the spare capacity of the
+// folders' vectors (up to as much again), plus the FileName's own bytes
+// when it is longer than std::string keeps inline (15 with libstdc++); and
+// per folder about 200 bytes (map node, path text, entry in its parent). A
+// store of 100,000 rows in 5,100 folders of 20 takes about 7.3 MB, 73 bytes
+// a row.
 #pragma once
 
 #include <cstdint>
@@ -136,10 +139,11 @@ class FolderTree {
     // keep their addresses, so entries and parents point at them.
     std::unordered_map<std::string, Folder> folders_;
     Folder* top_ = nullptr;
-    // The keys of the row scanned last, to check that the scan keeps the
-    // key order.
-    std::string lastName_;
-    std::string lastPath_;
+    // While building: the folder of the row scanned last (whose last entry
+    // it is), to check that the scan keeps the key order; and the text of
+    // the folder looked up.
+    Folder* lastFolder_ = nullptr;
+    std::string scratch_;
 };
 
 }  // namespace kivfs

@@ -75,9 +75,17 @@ int Statement::ColumnBytes(int column) {
     return sqlite3_column_bytes(statement_, column);
 }
 
-// Only meaningful before the value is read as something else.
-int Statement::ColumnType(int column) {
-    return sqlite3_column_type(statement_, column);
+// The value is fetched once and read without a conversion. Its functions
+// are not guarded by the connection's mutex; a connection is used by one
+// thread at a time here anyway.
+bool Statement::TextColumn(int column, std::string_view* text) {
+    sqlite3_value* value = sqlite3_column_value(statement_, column);
+    if (sqlite3_value_type(value) != SQLITE_TEXT) return false;
+    const unsigned char* bytes = sqlite3_value_text(value);
+    if (!bytes) return false;  // no memory for it
+    *text = std::string_view(reinterpret_cast<const char*>(bytes),
+                             static_cast<size_t>(sqlite3_value_bytes(value)));
+    return true;
 }
 
 // SQLite's own buffer, read after the text as SQLite asks; no copy.

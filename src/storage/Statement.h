@@ -45,9 +45,9 @@ class Statement {
     sqlite3_int64 ColumnInt64(int column);
     const void* ColumnBlob(int column);
     int ColumnBytes(int column);
-    // The column's type (SQLITE_TEXT, ...) as stored; asked before the value
-    // is read, which may convert it.
-    int ColumnType(int column);
+    // Whether the column holds a text (not NULL, a number or a blob), and
+    // if so the text in `text`, valid until the next step.
+    bool TextColumn(int column, std::string_view* text);
     // The column as text, valid until the next step; NULL gives "".
     std::string_view ColumnView(int column);
     // The column as text; a NULL value gives the empty text.

@@ -45,6 +45,7 @@ bool StorageEnum::Build(StorageFs& store) {
 // rows that reveal them; the same additions give the same list.
 void StorageEnum::AddFolder(const FolderTree::Folder* folder) {
     if (!folder) return;
+    Reserve(folder->entries.size());
     for (const FolderTree::Entry& entry : folder->entries) {
         if (entry.folder) {
             AddDirectory(entry.name);
