@@ -65,19 +65,26 @@ class Store : public ::testing::Test {
         EXPECT_TRUE(kivfsIsDirectoryExist(dir_, name.c_str(), &exists));
         return exists;
     }
-    // The listing of `name`, as "full name" entries ("d:" before directories),
-    // sorted: the store promises no order.
-    std::vector<std::string> List(const std::string& name) {
+    // The listing of `name` in its order, "d:" before directories, as full
+    // names or as names.
+    std::vector<std::string> Listed(const std::string& name, bool fullNames = false) {
         std::vector<std::string> entries;
         EnumHandle* listing = kivfsCreateEnumIndir(dir_, name.c_str());
         EXPECT_NE(listing, nullptr);
         while (kivfsMoveNext(listing)) {
-            char* full = nullptr;
-            EXPECT_TRUE(kivfsGetFullName(listing, &full));
-            entries.push_back((kivfsIsDirectory(listing) ? "d:" : "") + std::string(full));
-            kivfsFreeName(full);
+            char* text = nullptr;
+            EXPECT_TRUE(fullNames ? kivfsGetFullName(listing, &text)
+                                  : kivfsGetName(listing, &text));
+            entries.push_back((kivfsIsDirectory(listing) ? "d:" : "") + std::string(text));
+            kivfsFreeName(text);
         }
         kivfsCloseEnum(listing);
+        return entries;
+    }
+    // The listing of `name` as full names, sorted, where order is not the
+    // point.
+    std::vector<std::string> List(const std::string& name) {
+        std::vector<std::string> entries = Listed(name, true);
         std::sort(entries.begin(), entries.end());
         return entries;
     }
@@ -374,22 +381,8 @@ TEST_F(Store, ListingsAreBuiltFromNestedPaths) {
 // store's own changes and after another connection's.
 class StoreListing : public Store {
   protected:
-    // Entries as listed, "d:" before directories, in their order.
-    std::vector<std::string> Listed(const std::string& directory) {
-        std::vector<std::string> entries;
-        EnumHandle* listing = kivfsCreateEnumIndir(dir_, directory.c_str());
-        EXPECT_NE(listing, nullptr);
-        while (kivfsMoveNext(listing)) {
-            char* name = nullptr;
-            EXPECT_TRUE(kivfsGetName(listing, &name));
-            entries.push_back((kivfsIsDirectory(listing) ? "d:" : "") + std::string(name));
-            kivfsFreeName(name);
-        }
-        kivfsCloseEnum(listing);
-        return entries;
-    }
-    // The same, from the rows as the listing's query yields them to another
-    // connection.
+    // Listed's entries, from the rows as the listing's query yields them
+    // to another connection.
     std::vector<std::string> Scanned(const std::string& directory) {
         std::string range = "Path >= '" + directory + "'";
         if (!directory.empty())
