@@ -59,9 +59,7 @@ bool Run(sqlite3* db, const char* sql) {
 std::unique_ptr<FsBackend> OpenStorageFs(const std::string& path) {
     sqlite3* db = OpenConnection(path);
     if (!db) return nullptr;
-    const std::string createFormat =
-        std::string("create table if not exists %s ") + kStorageColumns + ";";
-    SqlText createTable(createFormat.c_str(), kStorageTable);
+    SqlText createTable("create table if not exists %s %s;", kStorageTable, kStorageColumns);
     const bool ready = Run(db, "PRAGMA page_size=8192") && Run(db, "PRAGMA cache_size=400") &&
                        Run(db, createTable.c_str());
     if (!ready) {
