@@ -1,13 +1,16 @@
 #include "zip/ZipIndex.h"
 
+#include <cstring>
+
 #include "zip/ZipEntryNames.h"
 
 namespace kivfs {
 
 namespace {
 
-bool EndsWithSlash(const std::string& text) {
-    return !text.empty() && text.back() == '/';
+bool EndsWithSlash(const char* text) {
+    const std::size_t length = std::strlen(text);
+    return length != 0 && text[length - 1] == '/';
 }
 
 // A-Z to a-z, as the C library's tolower does in the "C" locale; every other
@@ -27,6 +30,14 @@ char CaselessByte(char c) {
 bool SameCaselessKey(const char* a, const char* b) {
     for (; *a != '\0' && *b != '\0'; ++a, ++b) {
         if (CaselessByte(*a) != CaselessByte(*b)) return false;
+    }
+    return *a == *b;
+}
+
+// Whether two names are equal apart from the case of ASCII letters.
+bool SameLowered(const char* a, const char* b) {
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        if (LowerByte(*a) != LowerByte(*b)) return false;
     }
     return *a == *b;
 }
@@ -55,11 +66,7 @@ std::size_t TableSize(std::size_t count) {
 // later ones join the end of its chain, so that the chain lists the entries
 // with that key in the archive's order.
 ZipIndex::ZipIndex(ZZIP_DIR* archive) {
-    ForEachEntryName(archive, [this](const char* stored) {
-        const std::string name = stored;
-        (EndsWithSlash(name) ? dirNames_ : fileNames_).insert(LowerAscii(name));
-        storedNames_.push_back(stored);
-    });
+    ForEachEntryName(archive, [this](const char* stored) { storedNames_.push_back(stored); });
     slots_.assign(TableSize(storedNames_.size()), Slot{0, kNoEntry});
     nextWithKey_.assign(storedNames_.size(), kNoEntry);
     // The last entry of each key's chain so far, by slot; only while filling.
@@ -89,20 +96,36 @@ std::size_t ZipIndex::SlotOf(const char* name, std::uint32_t hash) const {
     }
 }
 
+std::uint32_t ZipIndex::FirstWithKey(const std::string& name) const {
+    return slots_[SlotOf(name.c_str(), CaselessHash(name.c_str()))].position;
+}
+
+// Names equal apart from case have one caseless key, so the entries to look
+// at are that key's chain.
+bool ZipIndex::HasEntry(const std::string& name, bool directory) const {
+    for (std::uint32_t at = FirstWithKey(name); at != kNoEntry; at = nextWithKey_[at]) {
+        if (EndsWithSlash(storedNames_[at]) == directory &&
+            SameLowered(storedNames_[at], name.c_str())) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The empty name too is a file's.
 bool ZipIndex::HasFile(const std::string& name) const {
-    return fileNames_.count(LowerAscii(name)) != 0;
+    return HasEntry(name, false);
 }
 
 bool ZipIndex::HasDirectory(const std::string& name) const {
-    std::string key = LowerAscii(name);
-    if (!EndsWithSlash(key)) key += '/';
-    return dirNames_.count(key) != 0;
+    if (!name.empty() && name.back() == '/') return HasEntry(name, true);
+    return HasEntry(name + '/', true);
 }
 
 // Every entry that matches exactly has the name's key too, so the exact match
 // is looked for along that key's chain only.
 std::optional<ZipIndex::Match> ZipIndex::Find(const std::string& name) const {
-    const std::uint32_t first = slots_[SlotOf(name.c_str(), CaselessHash(name.c_str()))].position;
+    const std::uint32_t first = FirstWithKey(name);
     if (first == kNoEntry) return std::nullopt;
     for (std::uint32_t at = first; at != kNoEntry; at = nextWithKey_[at]) {
         if (name == storedNames_[at]) return Match{at, storedNames_[at]};
@@ -125,12 +148,6 @@ std::optional<ZipIndex::Match> ZipIndex::Scan(ZZIP_DIR* archive, const std::stri
         ++position;
     });
     return exact ? exact : caseless;
-}
-
-std::string ZipIndex::LowerAscii(const std::string& name) {
-    std::string lowered = name;
-    for (char& c : lowered) c = LowerByte(c);
-    return lowered;
 }
 
 }  // namespace kivfs

@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include <zzip/zzip.h>
@@ -48,9 +47,6 @@ class ZipIndex {
     // without building an index (which costs more when one entry is opened).
     static std::optional<Match> Scan(ZZIP_DIR* archive, const std::string& name);
 
-    // `name` with A-Z lowered: the key of the existence sets.
-    static std::string LowerAscii(const std::string& name);
-
   private:
     // One slot of the open-addressing table: the first entry (in
     // central-directory order) of one caseless key, and that key's hash.
@@ -64,11 +60,12 @@ class ZipIndex {
     // The slot holding the key of `name` (as zziplib's case-insensitive
     // compare sees it), or the empty slot where it would go.
     std::size_t SlotOf(const char* name, std::uint32_t hash) const;
+    // The first entry whose key is that of `name`, or kNoEntry.
+    std::uint32_t FirstWithKey(const std::string& name) const;
+    // Whether an entry ending with "/" (`directory`) or not has `name`,
+    // ignoring the case of ASCII letters only.
+    bool HasEntry(const std::string& name, bool directory) const;
 
-    // Lowered names of the entries not ending with "/" (the empty name too).
-    std::unordered_set<std::string> fileNames_;
-    // Lowered names of the entries ending with "/".
-    std::unordered_set<std::string> dirNames_;
     // The stored name of every entry, by position.
     std::vector<const char*> storedNames_;
     // One slot per distinct caseless key, at least half of them empty; the
