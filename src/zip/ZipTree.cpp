@@ -24,14 +24,13 @@ std::shared_ptr<const SnapshotListing> ZipTree::ListOne(ZZIP_DIR* archive,
 // longer than, so a component not found means an empty listing.
 std::shared_ptr<const SnapshotListing> ZipTree::Listing(const std::shared_ptr<const ZipTree>& tree,
                                                         const std::string& dirPath) {
+    const std::string_view path = dirPath;
     std::uint32_t at = kRoot;
-    std::size_t start = 0;
-    while (start < dirPath.size()) {
-        const std::size_t slash = dirPath.find('/', start);
-        if (slash == std::string::npos)
-            return std::shared_ptr<const SnapshotListing>(tree, &tree->empty_);
-        const auto found =
-            tree->children_.find(Key{at, std::string_view(dirPath).substr(start, slash - start)});
+    for (std::size_t start = 0; start < path.size();) {
+        const std::size_t slash = path.find('/', start);
+        const auto found = slash == std::string_view::npos
+                               ? tree->children_.end()
+                               : tree->children_.find(Key{at, path.substr(start, slash - start)});
         if (found == tree->children_.end()) {
             return std::shared_ptr<const SnapshotListing>(tree, &tree->empty_);
         }
