@@ -67,7 +67,7 @@ std::size_t TableSize(std::size_t count) {
 // with that key in the archive's order.
 ZipIndex::ZipIndex(ZZIP_DIR* archive) {
     ForEachEntryName(archive, [this](const char* stored) { storedNames_.push_back(stored); });
-    slots_.assign(TableSize(storedNames_.size()), Slot{0, kNoEntry});
+    slots_.assign(TableSize(storedNames_.size()), Slot{nullptr, 0, kNoEntry});
     nextWithKey_.assign(storedNames_.size(), kNoEntry);
     // The last entry of each key's chain so far, by slot; only while filling.
     std::vector<std::uint32_t> lastWithKey(slots_.size(), kNoEntry);
@@ -75,8 +75,9 @@ ZipIndex::ZipIndex(ZZIP_DIR* archive) {
         const std::uint32_t hash = CaselessHash(storedNames_[position]);
         const std::size_t at = SlotOf(storedNames_[position], hash);
         if (slots_[at].position == kNoEntry) {
-            slots_[at] = Slot{hash, position};
+            slots_[at] = Slot{storedNames_[position], hash, position};
         } else {
+            slots_[at].position |= kMoreWithKey;
             nextWithKey_[lastWithKey[at]] = position;
         }
         lastWithKey[at] = position;
@@ -89,15 +90,16 @@ std::size_t ZipIndex::SlotOf(const char* name, std::uint32_t hash) const {
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
         const Slot& slot = slots_[at];
-        if (slot.position == kNoEntry ||
-            (slot.hash == hash && SameCaselessKey(storedNames_[slot.position], name))) {
+        if (slot.position == kNoEntry || (slot.hash == hash && SameCaselessKey(slot.name, name))) {
             return at;
         }
     }
 }
 
 std::uint32_t ZipIndex::FirstWithKey(const std::string& name) const {
-    return slots_[SlotOf(name.c_str(), CaselessHash(name.c_str()))].position;
+    const std::uint32_t position =
+        slots_[SlotOf(name.c_str(), CaselessHash(name.c_str()))].position;
+    return position == kNoEntry ? kNoEntry : position & ~kMoreWithKey;
 }
 
 // Names equal apart from case have one caseless key, so the entries to look
@@ -123,14 +125,17 @@ bool ZipIndex::HasDirectory(const std::string& name) const {
 }
 
 // Every entry that matches exactly has the name's key too, so the exact match
-// is looked for along that key's chain only.
+// is looked for along that key's chain only, and only when the key has more
+// than one entry: a key's only entry is the one an open takes, exact or not.
 std::optional<ZipIndex::Match> ZipIndex::Find(const std::string& name) const {
-    const std::uint32_t first = FirstWithKey(name);
-    if (first == kNoEntry) return std::nullopt;
+    const Slot& slot = slots_[SlotOf(name.c_str(), CaselessHash(name.c_str()))];
+    if (slot.position == kNoEntry) return std::nullopt;
+    const std::uint32_t first = slot.position & ~kMoreWithKey;
+    if (slot.position == first) return Match{first, slot.name};
     for (std::uint32_t at = first; at != kNoEntry; at = nextWithKey_[at]) {
         if (name == storedNames_[at]) return Match{at, storedNames_[at]};
     }
-    return Match{first, storedNames_[first]};
+    return Match{first, slot.name};
 }
 
 // The walk goes on after a case-insensitive match, since an exact one later

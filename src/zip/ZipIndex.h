@@ -49,13 +49,19 @@ class ZipIndex {
 
   private:
     // One slot of the open-addressing table: the first entry (in
-    // central-directory order) of one caseless key, and that key's hash.
-    // position is kNoEntry in an empty slot.
+    // central-directory order) of one caseless key, its stored name and the
+    // key's hash, so that a lookup reads one slot and one name. `position` is
+    // kNoEntry in an empty slot, and has kMoreWithKey set when later entries
+    // share the key.
     struct Slot {
+        const char* name;
         std::uint32_t hash;
         std::uint32_t position;
     };
     static constexpr std::uint32_t kNoEntry = UINT32_MAX;
+    // Positions stay below 2^31: each entry takes more than one byte of an
+    // archive of at most 2 GiB.
+    static constexpr std::uint32_t kMoreWithKey = 0x80000000u;
 
     // The slot holding the key of `name` (as zziplib's case-insensitive
     // compare sees it), or the empty slot where it would go.
