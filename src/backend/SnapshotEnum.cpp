@@ -14,6 +14,11 @@ SnapshotEnum::SnapshotEnum(std::string dirPath) : dirPath_(std::move(dirPath)), 
 SnapshotEnum::SnapshotEnum(std::string dirPath, std::shared_ptr<const SnapshotListing> listing)
     : dirPath_(std::move(dirPath)), listing_(std::move(listing)) {}
 
+// Room for `count` more entries, when their number is known.
+void SnapshotEnum::Reserve(std::size_t count) {
+    filling_->Reserve(count);
+}
+
 // Directory names end with "/", so only a file name holding one can ever
 // equal a directory's: the others (nearly all) need not be remembered.
 void SnapshotEnum::AddFile(std::string_view name) {
@@ -45,15 +50,17 @@ bool SnapshotEnum::GetName(char** out) {
     return true;
 }
 
+// Formed in a text kept from call to call: a walk asks for every full name,
+// and only the caller's copy need be allocated.
 bool SnapshotEnum::GetFullName(char** out) {
     if (!out || AtEnd()) return false;
-    std::string full = dirPath_;
+    fullName_.assign(dirPath_);
     if (cursor_ != 0) {
         const std::string_view name = listing_->Name(cursor_ - 1);
-        full.append(name.data(), name.size());
+        fullName_.append(name.data(), name.size());
     }
-    if (IsDirectory() && (full.empty() || full.back() != '/')) full += '/';
-    *out = NewNameText(full);
+    if (IsDirectory() && (fullName_.empty() || fullName_.back() != '/')) fullName_ += '/';
+    *out = NewNameText(fullName_);
     return true;
 }
 

@@ -37,6 +37,8 @@ class SnapshotEnum : public FsEnum {
     SnapshotEnum(std::string dirPath, std::shared_ptr<const SnapshotListing> listing);
 
     const std::string& DirPath() const { return dirPath_; }
+    // Makes room for `count` more entries (only while filling).
+    void Reserve(std::size_t count);
     // Appends a file entry; files are not de-duplicated. Only for a listing
     // made by the first constructor.
     void AddFile(std::string_view name);
@@ -61,6 +63,8 @@ class SnapshotEnum : public FsEnum {
     // 0 = the placeholder, standing for the position before the first entry;
     // listing_->Size() + 1 = the end.
     std::size_t cursor_ = 0;
+    // GetFullName's last text, kept for its capacity.
+    std::string fullName_;
 };
 
 }  // namespace kivfs

@@ -20,6 +20,8 @@ class SnapshotListing {
     // the caller's: the listing takes every entry it is given. Throws
     // std::length_error for a name of 4 GiB or more.
     void Append(std::string_view name, bool isDirectory);
+    // Makes room for `count` more entries (their names are not known yet).
+    void Reserve(std::size_t count) { entries_.reserve(entries_.size() + count); }
 
     // The number of entries.
     std::size_t Size() const { return entries_.size(); }
