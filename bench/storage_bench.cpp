@@ -21,6 +21,11 @@
 // a transaction every call of the store is a transaction of its own that
 // holds no lock afterwards; SQLite alone keeps one read-only blob handle,
 // and with it its read lock, for the whole file: the fastest it can be.
+// Listings are measured in stores of 1,000 and 100,000 rows, folders of 20
+// files each: one folder listed again and again on an open store (its cost
+// should not grow with the store), and a walk of the whole tree as `kivfs ls
+// -R` does it, each pass on a freshly opened store, next to SQLite alone
+// reading every row's FileName and Path once.
 // Rates come from wall-clock time: the kernel's share of file work counts.
 // On a noisy machine run with --benchmark_repetitions=N (and
 // --benchmark_enable_random_interleaving=true): the ratios then use medians.
@@ -411,6 +416,136 @@ void Read_SqliteAlone_Streamed(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * (kStreamBytes / kStreamPiece));
 }
 
+// --- listings ---------------------------------------------------------------
+
+constexpr int kFolderFiles = 20;
+constexpr int kFoldersPerTop = 50;
+constexpr const char* kListedFolder = "d000/s25/";
+
+// A store of `rows` rows, 20 files (16 bytes each) in each folder
+// dNNN/sNN/, written with SQLite directly into the table the library made.
+struct ListingStore {
+    kivfs_test::TempDir dir;
+    std::string path;
+    int rows;
+    explicit ListingStore(int rowCount) : path(dir / "listing.db"), rows(rowCount) {
+        kivfsCloseDir(kivfsOpenDir(path.c_str()));
+        DirectStore store(path);
+        store.Exec("BEGIN TRANSACTION;");
+        static const char kContent[16] = {};
+        for (int i = 0; i < rows; ++i) {
+            const int folder = i / kFolderFiles;
+            char folderPath[32];
+            char fileName[32];
+            std::snprintf(folderPath, sizeof folderPath, "d%03d/s%02d/", folder / kFoldersPerTop,
+                          folder % kFoldersPerTop);
+            std::snprintf(fileName, sizeof fileName, "f%06d.bin", i);
+            store.Insert(SampleFile{std::string(), folderPath, fileName, 16, 0}, kContent);
+        }
+        store.Exec("COMMIT TRANSACTION;");
+    }
+};
+
+const ListingStore& SmallListingStore() {
+    static const ListingStore store(1000);
+    return store;
+}
+const ListingStore& LargeListingStore() {
+    static const ListingStore store(100000);
+    return store;
+}
+
+// Reads a listing to its end, each name fetched as a host would; descends
+// into every directory when `walk`. Counts the entries.
+int ReadListing(DirHandle* dir, const std::string& prefix, bool walk) {
+    EnumHandle* listing = kivfsCreateEnumIndir(dir, prefix.c_str());
+    if (!listing) return -1;
+    int count = 0;
+    while (kivfsMoveNext(listing)) {
+        char* fullName = nullptr;
+        if (!kivfsGetFullName(listing, &fullName)) return -1;
+        ++count;
+        if (walk && kivfsIsDirectory(listing)) {
+            const std::string name = fullName;
+            kivfsFreeName(fullName);
+            const int below = ReadListing(dir, name, true);
+            if (below < 0) return -1;
+            count += below;
+        } else {
+            kivfsFreeName(fullName);
+        }
+    }
+    kivfsCloseEnum(listing);
+    return count;
+}
+
+// The 20-file folder, listed again and again on one open store; the first
+// listing (which reads the store once) is made before timing.
+void ListOneFolder(benchmark::State& state, const ListingStore& store) {
+    DirHandle* dir = kivfsOpenDir(store.path.c_str());
+    ReadListing(dir, kListedFolder, false);
+    for (auto _ : state) {
+        if (ReadListing(dir, kListedFolder, false) != kFolderFiles)
+            state.SkipWithError("the folder did not list whole");
+    }
+    kivfsCloseDir(dir);
+    state.SetItemsProcessed(state.iterations());
+}
+
+void List_Store_Folder20_Rows1k(benchmark::State& state) {
+    ListOneFolder(state, SmallListingStore());
+}
+void List_Store_Folder20_Rows100k(benchmark::State& state) {
+    ListOneFolder(state, LargeListingStore());
+}
+
+// Every folder listed, from a freshly opened store each pass: rows/s. As
+// `kivfs ls -R` does, each listing its own transaction (a read lock taken
+// and given back: about eight system calls), or all in one transaction.
+void WalkStore(benchmark::State& state, bool oneTransaction) {
+    const ListingStore& store = LargeListingStore();
+    const int folders = store.rows / kFolderFiles;
+    const int entries = store.rows + folders + folders / kFoldersPerTop;
+    for (auto _ : state) {
+        DirHandle* dir = kivfsOpenDir(store.path.c_str());
+        if (oneTransaction) kivfsBeginTrans(dir);
+        if (ReadListing(dir, "", true) != entries) state.SkipWithError("the tree did not list");
+        if (oneTransaction) kivfsCommitTrans(dir);
+        kivfsCloseDir(dir);
+    }
+    state.SetItemsProcessed(state.iterations() * store.rows);
+}
+
+void Walk_Store_Rows100k(benchmark::State& state) {
+    WalkStore(state, false);
+}
+void Walk_Store_OneTransaction_Rows100k(benchmark::State& state) {
+    WalkStore(state, true);
+}
+
+// One SELECT of every row's two keys, on a freshly opened connection.
+void Walk_SqliteAlone_Rows100k(benchmark::State& state) {
+    const ListingStore& store = LargeListingStore();
+    for (auto _ : state) {
+        sqlite3* db = nullptr;
+        sqlite3_open(store.path.c_str(), &db);
+        sqlite3_stmt* query = nullptr;
+        sqlite3_prepare_v2(db, "SELECT FileName, Path FROM FileStorage", -1, &query, nullptr);
+        size_t bytes = 0;
+        int rows = 0;
+        while (sqlite3_step(query) == SQLITE_ROW) {
+            bytes += std::strlen(reinterpret_cast<const char*>(sqlite3_column_text(query, 0)));
+            bytes += std::strlen(reinterpret_cast<const char*>(sqlite3_column_text(query, 1)));
+            ++rows;
+        }
+        sqlite3_finalize(query);
+        sqlite3_close(db);
+        benchmark::DoNotOptimize(bytes);
+        if (rows != store.rows) state.SkipWithError("the rows did not read");
+    }
+    state.SetItemsProcessed(state.iterations() * store.rows);
+}
+
 // --- the runs -------------------------------------------------------------
 
 // What the read passes read: a store and a tree written once, outside timing.
@@ -524,6 +659,14 @@ BENCHMARK(Read_SqliteFloor_PerOperation)
     ->Iterations(5);
 BENCHMARK(Read_Store_Streamed)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(Read_SqliteAlone_Streamed)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(List_Store_Folder20_Rows1k)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(List_Store_Folder20_Rows100k)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(Walk_Store_Rows100k)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(Walk_Store_OneTransaction_Rows100k)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+BENCHMARK(Walk_SqliteAlone_Rows100k)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 // Keeps each run's files/s so that the ratios can be printed after the table.
 // With repetitions, the median of a benchmark's runs replaces them (it is
@@ -560,10 +703,13 @@ void PrintRatios(const std::map<std::string, double>& rates) {
         {"Read_SqliteFloor_PerOperation", "Read_PosixTree"},
         {"Read_Store_OneTransaction", "Read_SqliteFloor_OneTransaction"},
         {"Read_Store_PerOperation", "Read_SqliteFloor_PerOperation"},
+        {"List_Store_Folder20_Rows1k", "List_Store_Folder20_Rows100k"},
+        {"Walk_Store_Rows100k", "Walk_SqliteAlone_Rows100k"},
+        {"Walk_Store_OneTransaction_Rows100k", "Walk_SqliteAlone_Rows100k"},
     };
     std::printf(
-        "\nfiles/s (streamed: read calls/s) ratios in this run (above 1: the first is "
-        "faster)\n");
+        "\nfiles/s (streamed: read calls/s; listed: listings/s; walk: rows/s) ratios in this "
+        "run (above 1: the first is faster)\n");
     for (const auto& pair : pairs) {
         auto a = rates.find(pair[0]);
         auto b = rates.find(pair[1]);

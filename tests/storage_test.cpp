@@ -65,19 +65,26 @@ class Store : public ::testing::Test {
         EXPECT_TRUE(kivfsIsDirectoryExist(dir_, name.c_str(), &exists));
         return exists;
     }
-    // The listing of `name`, as "full name" entries ("d:" before directories),
-    // sorted: the store promises no order.
-    std::vector<std::string> List(const std::string& name) {
+    // The listing of `name` in its order, "d:" before directories, as full
+    // names or as names.
+    std::vector<std::string> Listed(const std::string& name, bool fullNames = false) {
         std::vector<std::string> entries;
         EnumHandle* listing = kivfsCreateEnumIndir(dir_, name.c_str());
         EXPECT_NE(listing, nullptr);
         while (kivfsMoveNext(listing)) {
-            char* full = nullptr;
-            EXPECT_TRUE(kivfsGetFullName(listing, &full));
-            entries.push_back((kivfsIsDirectory(listing) ? "d:" : "") + std::string(full));
-            kivfsFreeName(full);
+            char* text = nullptr;
+            EXPECT_TRUE(fullNames ? kivfsGetFullName(listing, &text)
+                                  : kivfsGetName(listing, &text));
+            entries.push_back((kivfsIsDirectory(listing) ? "d:" : "") + std::string(text));
+            kivfsFreeName(text);
         }
         kivfsCloseEnum(listing);
+        return entries;
+    }
+    // The listing of `name` as full names, sorted, where order is not the
+    // point.
+    std::vector<std::string> List(const std::string& name) {
+        std::vector<std::string> entries = Listed(name, true);
         std::sort(entries.begin(), entries.end());
         return entries;
     }
@@ -365,6 +372,104 @@ TEST_F(Store, ListingsAreBuiltFromNestedPaths) {
     EXPECT_EQ(first, again);
     EXPECT_EQ(first.size(), 2u);
     kivfsCloseEnum(listing);
+}
+
+// A listing lists its rows in the order a scan of the table yields them
+// (the primary key's, FileName then Path), a directory at its first row.
+// The connection keeps what it has listed in memory, so each listing is
+// checked against a scan through a second connection, in order, after the
+// store's own changes and after another connection's.
+class StoreListing : public Store {
+  protected:
+    // Listed's entries, from the rows as the listing's query yields them
+    // to another connection.
+    std::vector<std::string> Scanned(const std::string& directory) {
+        std::string range = "Path >= '" + directory + "'";
+        if (!directory.empty())
+            range += " and Path < '" + directory.substr(0, directory.size() - 1) + "0'";
+        std::vector<std::string> entries;
+        for (const std::string& row :
+             Direct(path_).Rows("select Path, FileName from FileStorage where " + range)) {
+            const size_t bar = row.find('|');
+            const std::string path = row.substr(0, bar);
+            if (path.compare(0, directory.size(), directory) != 0) continue;
+            if (path == directory) entries.push_back(row.substr(bar + 1));
+            const size_t slash = path.find('/', directory.size());
+            if (path == directory || slash == std::string::npos) continue;
+            const std::string sub =
+                "d:" + path.substr(directory.size(), slash + 1 - directory.size());
+            if (std::find(entries.begin(), entries.end(), sub) == entries.end())
+                entries.push_back(sub);
+        }
+        return entries;
+    }
+    void ExpectListedAsScanned(const char* when) {
+        for (const char* directory : {"", "m/", "m/c/", "m/c/a/", "n/", "new/"}) {
+            EXPECT_EQ(Listed(directory), Scanned(directory))
+                << when << ", in '" << directory << "'";
+            EXPECT_EQ(DirExists(directory), !Scanned(directory).empty()) << when;
+        }
+    }
+};
+
+TEST_F(StoreListing, FollowsOwnAndOtherConnectionsChangesInScanOrder) {
+    for (const char* name : {"m/k", "m/c/y", "q", "m/b/x", "m/c/a/z", "n/p", "m/c/k"})
+        Put(name, "-");
+    ExpectListedAsScanned("as written");
+    Put("m/c/a/0", "-");  // the first row of m/, m/c/ and m/c/a/: all move up
+    ExpectListedAsScanned("after an insert");
+    EXPECT_TRUE(kivfsRenameFile(dir_, "m/c/a/0", "m/c/a/zz"));  // and back down
+    EXPECT_TRUE(kivfsRenameFile(dir_, "m/b/x", "m/b/a"));
+    ExpectListedAsScanned("after renames");
+    EXPECT_TRUE(kivfsMoveFile(dir_, "n/p", "new/a", false));  // n/ goes, new/ comes
+    EXPECT_TRUE(kivfsCopyFile(dir_, "q", "m/c/b", false));
+    EXPECT_TRUE(kivfsDeleteFile(dir_, "m/k"));
+    ExpectListedAsScanned("after a move, a copy and a deletion");
+    EXPECT_TRUE(kivfsDeleteDirectory(dir_, "m/c/a"));
+    ExpectListedAsScanned("after a directory deletion");
+    Direct other(path_);
+    ASSERT_TRUE(other.Exec("insert into FileStorage (FileName, Path) values ('0', 'm/c/a/')"));
+    ASSERT_TRUE(other.Exec("delete from FileStorage where FileName = 'a' and Path = 'new/'"));
+    ExpectListedAsScanned("after another connection's changes");
+    ASSERT_TRUE(kivfsBeginTrans(dir_));
+    Put("n/b", "-");
+    EXPECT_EQ(Listed("n/"), std::vector<std::string>{"b"});  // its own, uncommitted
+    ASSERT_TRUE(kivfsCommitTrans(dir_));
+    ExpectListedAsScanned("after a transaction");
+    EXPECT_TRUE(kivfsDeleteDirectory(dir_, ""));
+    ExpectListedAsScanned("after emptying the store");
+}
+
+// A table with another index (here on Path: rows come in Path and rowid
+// order) or rows this library never writes (a number for a name) are
+// listed as their scan yields them, too.
+TEST_F(StoreListing, OtherTableLayoutsAreListedAsScanned) {
+    for (const char* name : {"m/z", "m/c/y", "m/a", "n/p"}) Put(name, "-");
+    ExpectListedAsScanned("as written");
+    Direct other(path_);
+    ASSERT_TRUE(other.Exec("create index ByPath on FileStorage (Path)"));
+    ASSERT_TRUE(other.Exec("insert into FileStorage (FileName, Path) values (7, 'm/')"));
+    Put("m/b", "-");
+    EXPECT_EQ(Listed("m/"), (std::vector<std::string>{"z", "a", "7", "b", "d:c/"}));
+    ExpectListedAsScanned("with an index on Path");
+}
+
+// Changes of a transaction that is rolled back (here: its commit refused
+// while another connection reads, past the busy timeout) are not listed.
+TEST_F(StoreListing, RolledBackChangesAreNotListed) {
+    for (const char* name : {"m/k", "m/c/y", "n/p"}) Put(name, "-");
+    ExpectListedAsScanned("as written");
+    ASSERT_TRUE(kivfsBeginTrans(dir_));
+    Put("m/c/a/0", "-");
+    EXPECT_TRUE(kivfsDeleteDirectory(dir_, "n"));
+    EXPECT_EQ(Listed(""), std::vector<std::string>{"d:m/"});
+    Direct reader(path_);
+    ASSERT_TRUE(reader.Exec("BEGIN"));
+    reader.One("select count(*) from FileStorage");  // holds a read lock
+    EXPECT_FALSE(kivfsCommitTrans(dir_));
+    ASSERT_TRUE(reader.Exec("COMMIT"));
+    ExpectListedAsScanned("after the rollback");
+    EXPECT_EQ(Listed(""), (std::vector<std::string>{"d:m/", "d:n/"}));
 }
 
 TEST_F(Store, ExistenceFollowsStoredFiles) {

@@ -54,6 +54,23 @@ void FillStore(const std::string& path, const char* name, const std::string& con
     kivfsCloseDir(store);
 }
 
+// Every entry of the listing of `name` in `dir`, each as its name and its
+// kind, one after the other.
+std::string ListAll(DirHandle* dir, const char* name) {
+    std::string listed;
+    EnumHandle* listing = kivfsCreateEnumIndir(dir, name);
+    if (!listing) return "no listing";
+    while (kivfsMoveNext(listing)) {
+        char* entry = nullptr;
+        if (!kivfsGetName(listing, &entry)) return "no name";
+        listed += entry;
+        listed += kivfsIsDirectory(listing) ? ":dir " : ":file ";
+        kivfsFreeName(entry);
+    }
+    kivfsCloseEnum(listing);
+    return listed;
+}
+
 }  // namespace
 
 TEST(Threads, MountUnmountTranslateAndOpenAtOnce) {
@@ -127,4 +144,53 @@ TEST(Threads, OneStubPerThreadOnOneStoreMount) {
     }
     for (auto& thread : threads) thread.join();
     EXPECT_FALSE(wrong);
+}
+
+// One archive listed by several threads at once, from its first listing on,
+// while another opens and reads its entries: each listing is what one thread
+// alone lists. (The entries themselves share zziplib's state: one thread at a
+// time opens and reads them.)
+TEST(Threads, ListingsOfOneArchiveAtOnce) {
+    if (!KIVFS_TEST_ZIP_BACKEND) GTEST_SKIP() << "built without the zip backend";
+    TempDir dir;
+    ZipBuilder builder;
+    for (int i = 0; i < 300; ++i) {
+        const std::string folder = "d" + std::to_string(i % 7) + "/s" + std::to_string(i % 3) + "/";
+        builder.AddFile(folder + "f" + std::to_string(i), kContent);
+    }
+    builder.Build().WriteTo(dir / "z.zip");
+    const char* folders[] = {"", "d1/", "d2/s2/", "d6/s0/", "none/"};
+    std::vector<std::string> expected;
+    DirHandle* alone = kivfsOpenDir((dir / "z.zip").c_str());
+    ASSERT_NE(alone, nullptr);
+    for (const char* folder : folders) expected.push_back(ListAll(alone, folder));
+    kivfsCloseDir(alone);
+    EXPECT_EQ(expected[0], "d0/:dir d1/:dir d2/:dir d3/:dir d4/:dir d5/:dir d6/:dir ");
+
+    for (int round = 0; round < 20; ++round) {
+        DirHandle* shared = kivfsOpenDir((dir / "z.zip").c_str());
+        ASSERT_NE(shared, nullptr);
+        std::atomic<bool> wrong{false};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 3; ++t) {
+            threads.emplace_back([&, t] {
+                for (size_t i = 0; i < expected.size(); ++i) {
+                    const size_t at = (i + t) % expected.size();
+                    if (ListAll(shared, folders[at]) != expected[at]) wrong = true;
+                }
+            });
+        }
+        threads.emplace_back([&] {
+            for (const char* name : {"D3/S0/F3", "d4/s1/f4", "D5/s2/F5"}) {
+                FileHandle* file = kivfsCreateFileIndir(shared, name, 0);
+                char buffer[64] = {};
+                if (!file || kivfsRead(file, buffer, sizeof buffer) != int(kContent.size()))
+                    wrong = true;
+                kivfsCloseFile(file);
+            }
+        });
+        for (auto& thread : threads) thread.join();
+        kivfsCloseDir(shared);
+        EXPECT_FALSE(wrong) << "round " << round;
+    }
 }

@@ -130,6 +130,43 @@ TEST_F(ZipArchive, ListingPrefixIsCaseSensitiveAndPlain) {
               (std::vector<Listed>{{"/", "docs/", true}, {"2.txt", "docs2.txt", false}}));
 }
 
+// A ZipFs lists its first directory by a pass of its own and later ones from
+// listings of every directory made once: both give the same entries in the
+// same order, also for directories revealed late, deep or by odd names.
+TEST_F(ZipArchive, FirstAndLaterListingsAgreeOnNestedAndOddNames) {
+    ZipBuilder builder;
+    for (const char* name : {"a/b/c.txt", "x.txt", "a/", "a/d/", "a/b/e.txt", "top/deep/er/f",
+                             "a/b2.txt", "a/x", "a/x/", "a//odd", "/lead", "a/b/", "top/"}) {
+        builder.AddFile(name, name);
+    }
+    builder.WriteTo(path_);
+    const std::vector<std::pair<const char*, std::vector<Listed>>> expected = {
+        {"",
+         {{"a/", "a/", true}, {"x.txt", "x.txt", false}, {"top/", "top/", true}, {"/", "/", true}}},
+        {"a/",
+         {{"b/", "a/b/", true},
+          {"d/", "a/d/", true},
+          {"b2.txt", "a/b2.txt", false},
+          {"x", "a/x", false},
+          {"x/", "a/x/", true},
+          {"/", "a//", true}}},
+        {"a/b/", {{"c.txt", "a/b/c.txt", false}, {"e.txt", "a/b/e.txt", false}}},
+        {"a//", {{"odd", "a//odd", false}}},
+        {"/", {{"lead", "/lead", false}}},
+        {"top/deep/", {{"er/", "top/deep/er/", true}}},
+        {"a/d/", {}},
+        {"a/b/c.txt/", {}},
+        {"a/b", {{"/", "a/b/", true}, {"2.txt", "a/b2.txt", false}}}};
+    for (const auto& [first, firstEntries] : expected) {
+        dir_ = kivfsOpenDir(path_.c_str());
+        ASSERT_NE(dir_, nullptr);
+        EXPECT_EQ(List(first), firstEntries) << first;
+        for (const auto& [name, entries] : expected) EXPECT_EQ(List(name), entries) << name;
+        kivfsCloseDir(dir_);
+        dir_ = nullptr;
+    }
+}
+
 TEST_F(ZipArchive, ExplicitDirectoryEntriesExistAndAreNotListedInThemselves) {
     Open(ZipBuilder()
              .AddDirectory("docs/")
@@ -179,7 +216,10 @@ TEST_F(ZipArchive, ListingStandsOnAnEmptyPlaceholderBeforeItsFirstEntry) {
 }
 
 TEST_F(ZipArchive, ExistenceIgnoresCaseAndOnlyExplicitDirectoriesExist) {
-    Open(ImpliedTree());
+    // A stored backslash is no separator for existence, while an open
+    // matches it to "/" (zziplib's case-insensitive compare).
+    Open(ImpliedTree().AddFile("Win\\Path.txt", "w"));
+    EXPECT_EQ(ReadEntry("win/path.TXT"), "w");
     bool exists = false;
     EXPECT_TRUE(kivfsIsFileExist(dir_, "A.TXT", &exists));
     EXPECT_TRUE(exists);
@@ -188,7 +228,7 @@ TEST_F(ZipArchive, ExistenceIgnoresCaseAndOnlyExplicitDirectoriesExist) {
     EXPECT_TRUE(exists);
     // A miss answers true and leaves the caller's value as it was.
     for (bool preset : {false, true}) {
-        for (const char* name : {"missing.txt", "docs", "docs/", ""}) {
+        for (const char* name : {"missing.txt", "docs", "docs/", "", "win/path.txt"}) {
             exists = preset;
             EXPECT_TRUE(kivfsIsFileExist(dir_, name, &exists));
             EXPECT_EQ(exists, preset) << name;

@@ -6,7 +6,7 @@
 // new[] (see NewNameText) and belong to the caller.
 #pragma once
 
-#include <string>
+#include <string_view>
 
 #include "backend/FsObject.h"
 
@@ -31,6 +31,6 @@ class FsEnum : public FsObject {
 // Returns a new[]-allocated, zero-terminated copy of `text`: the form in which
 // every backend hands names to the caller, who releases it with delete[]
 // (kivfsFreeName does so for C hosts).
-char* NewNameText(const std::string& text);
+char* NewNameText(std::string_view text);
 
 }  // namespace kivfs

@@ -15,21 +15,20 @@ namespace {
 // falls back to read-only access when the file may only be read; a store
 // that cannot be opened for writing at all (a read-only medium, say) is
 // tried once more read-only, so that its files can still be read.
-// A store, its files and listings are used by one thread at a time (a mount
-// takes its calls one at a time), so the connection needs no mutex of its
-// own: SQLITE_OPEN_NOMUTEX spares every SQLite call on it a lock and an
-// unlock. SQLite's shared state (the file locks of one file opened twice,
-// the page cache's allocator) keeps its own mutexes.
+// A store, its files and its listings are used by one thread at a time (the
+// host's rule, kept under a mutex per mount by the stub bridge), so the
+// connection is opened without SQLite's own mutex, which every call into
+// SQLite would otherwise take and release.
 sqlite3* OpenConnection(const std::string& path) {
-    constexpr int kOneThreadAtATime = SQLITE_OPEN_NOMUTEX;
     sqlite3* db = nullptr;
-    int result = sqlite3_open_v2(
-        path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | kOneThreadAtATime, nullptr);
+    int result =
+        sqlite3_open_v2(path.c_str(), &db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (result != SQLITE_OK) {
         sqlite3_close(db);
         db = nullptr;
         result =
-            sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | kOneThreadAtATime, nullptr);
+            sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     }
     if (result != SQLITE_OK) {
         NoteSqliteFailure(db, result);
@@ -60,10 +59,7 @@ bool Run(sqlite3* db, const char* sql) {
 std::unique_ptr<FsBackend> OpenStorageFs(const std::string& path) {
     sqlite3* db = OpenConnection(path);
     if (!db) return nullptr;
-    SqlText createTable(
-        "create table if not exists %s (FileName text, Path text, Content blob, Info blob, "
-        "primary key(FileName, Path));",
-        kStorageTable);
+    SqlText createTable("create table if not exists %s %s;", kStorageTable, kStorageColumns);
     const bool ready = Run(db, "PRAGMA page_size=8192") && Run(db, "PRAGMA cache_size=400") &&
                        Run(db, createTable.c_str());
     if (!ready) {

@@ -75,12 +75,25 @@ int Statement::ColumnBytes(int column) {
     return sqlite3_column_bytes(statement_, column);
 }
 
-// Copies the text out, so it outlives the next step.
-std::string Statement::ColumnText(int column) {
+// The value is fetched once and read without a conversion. Its functions
+// are not guarded by the connection's mutex; a connection is used by one
+// thread at a time here anyway.
+bool Statement::TextColumn(int column, std::string_view* text) {
+    sqlite3_value* value = sqlite3_column_value(statement_, column);
+    if (sqlite3_value_type(value) != SQLITE_TEXT) return false;
+    const unsigned char* bytes = sqlite3_value_text(value);
+    if (!bytes) return false;  // no memory for it
+    *text = std::string_view(reinterpret_cast<const char*>(bytes),
+                             static_cast<size_t>(sqlite3_value_bytes(value)));
+    return true;
+}
+
+// SQLite's own buffer, read after the text as SQLite asks; no copy.
+std::string_view Statement::ColumnView(int column) {
     const unsigned char* text = sqlite3_column_text(statement_, column);
-    if (!text) return std::string();
-    return std::string(reinterpret_cast<const char*>(text),
-                       static_cast<size_t>(sqlite3_column_bytes(statement_, column)));
+    if (!text) return std::string_view();
+    return std::string_view(reinterpret_cast<const char*>(text),
+                            static_cast<size_t>(sqlite3_column_bytes(statement_, column)));
 }
 
 }  // namespace kivfs

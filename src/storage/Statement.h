@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <string>
+#include <string_view>
 
 #include "storage/SplitStoredName.h"
 #include "storage/StatementCache.h"
@@ -44,8 +45,13 @@ class Statement {
     sqlite3_int64 ColumnInt64(int column);
     const void* ColumnBlob(int column);
     int ColumnBytes(int column);
+    // Whether the column holds a text (not NULL, a number or a blob), and
+    // if so the text in `text`, valid until the next step.
+    bool TextColumn(int column, std::string_view* text);
+    // The column as text, valid until the next step; NULL gives "".
+    std::string_view ColumnView(int column);
     // The column as text; a NULL value gives the empty text.
-    std::string ColumnText(int column);
+    std::string ColumnText(int column) { return std::string(ColumnView(column)); }
 
   private:
     StatementCache& cache_;

@@ -19,6 +19,15 @@ StorageEnum::StorageEnum(std::string directory) : SnapshotEnum(std::move(directo
 bool StorageEnum::Build(StorageFs& store) {
     TransactionScope scope(store, TransactionScope::Access::Read);
     if (!scope.Began()) return false;
+    switch (store.Folders().Refresh(store)) {
+        case FolderTree::Use::Ready:
+            AddFolder(store.Folders().Find(DirPath()));
+            return scope.End(true);
+        case FolderTree::Use::Failed:
+            return scope.End(false);
+        case FolderTree::Use::ByQuery:
+            break;
+    }
     int result = SQLITE_MISUSE;
     const PathRange range = DirectoryRange(DirPath());  // bound, not copied: outlives the query
     {
@@ -30,6 +39,20 @@ bool StorageEnum::Build(StorageFs& store) {
         }
     }  // reset before the scope ends, so that it holds no read
     return scope.End(result == SQLITE_DONE);
+}
+
+// The picture keeps a folder's entries in the order the query yields the
+// rows that reveal them; the same additions give the same list.
+void StorageEnum::AddFolder(const FolderTree::Folder* folder) {
+    if (!folder) return;
+    Reserve(folder->entries.size());
+    for (const FolderTree::Entry& entry : folder->entries) {
+        if (entry.folder) {
+            AddDirectory(entry.name);
+        } else {
+            AddFile(entry.name);
+        }
+    }
 }
 
 // A file lies in the directory itself; any other row names, by its first

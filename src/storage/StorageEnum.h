@@ -1,7 +1,9 @@
 // StorageEnum: a listing of one directory of a store.
 //
-// The listing is read whole when it is built, in one query, and never touches
-// the database again: rows changed later are not seen, also not after Reset.
+// The listing is read whole when it is built, from the store's folder picture
+// (see FolderTree) or, for stores it does not model, in one query, and never
+// touches the database again: rows changed later are not seen, also not
+// after Reset.
 // Entries are the files whose Path is the directory itself and one entry per
 // sub-directory revealed by a deeper Path, named with a trailing "/", in the
 // order the query yields the rows that reveal them.
@@ -10,6 +12,7 @@
 #include <string>
 
 #include "backend/SnapshotEnum.h"
+#include "storage/FolderTree.h"
 
 namespace kivfs {
 
@@ -23,6 +26,9 @@ class StorageEnum : public SnapshotEnum {
     bool Build(StorageFs& store);
 
   private:
+    // Adds the entries of `folder` of the store's folder picture (null: an
+    // empty folder).
+    void AddFolder(const FolderTree::Folder* folder);
     // Adds the entry a row with `path` and `fileName` reveals, if any.
     void AddRow(const std::string& path, const std::string& fileName);
 };

@@ -439,6 +439,7 @@ sqlite3_int64 StorageFile::InsertRow(const void* bytes, uint32_t length) {
     const bool bound = insert.BindText(1, keys_.fileName) && insert.BindText(2, keys_.path) &&
                        (bytes ? insert.BindBlob(3, bytes, n) : insert.BindZeroBlob(3, n));
     if (!bound || !insert.Run()) return 0;
+    owner_.Folders().NoteAdded(keys_);
     return sqlite3_last_insert_rowid(owner_.Db());
 }
 

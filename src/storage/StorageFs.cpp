@@ -84,7 +84,10 @@ bool StorageFs::BeginImplicit(bool writes) {
 // stays and the connection is left outside any transaction.
 bool StorageFs::EndImplicit(bool commit) {
     blobs_.CloseAll();
-    if (commit && Exec(fixed_.commit)) return true;
+    if (commit && Exec(fixed_.commit)) {
+        folders_.NoteCommitted();
+        return true;
+    }
     RollBack();
     return false;
 }
@@ -105,29 +108,40 @@ bool StorageFs::ExplicitTransactionAlive() {
 }
 
 // data_version is learned when the read transaction takes its lock, so it is
-// current here; the own count takes the low half, wrapping harmlessly.
-uint64_t StorageFs::ContentVersion() {
+// current here.
+int64_t StorageFs::DataVersion() {
     Statement query(statements_, fixed_.dataVersion);
-    if (query.Step() != SQLITE_ROW) return 0;
-    const uint64_t others = static_cast<uint64_t>(query.ColumnInt64(0));
-    return (others << 32 | ownChanges_) + 1;
+    return query.Step() == SQLITE_ROW ? query.ColumnInt64(0) : -1;
+}
+
+// The own count takes the low half, wrapping harmlessly.
+uint64_t StorageFs::ContentVersion() {
+    const int64_t others = DataVersion();
+    if (others < 0) return 0;
+    return (static_cast<uint64_t>(others) << 32 | ownChanges_) + 1;
 }
 
 // ROLLBACK only when there is something to roll back: it fails otherwise.
+// The folder picture may hold what it undoes.
 void StorageFs::RollBack() {
     blobs_.CloseAll();
+    folders_.NoteRolledBack();
     if (!sqlite3_get_autocommit(db_)) Exec(fixed_.rollback);
 }
 
 // One statement that changes rows, with two or three names bound in order.
+// A statement that matched no row (a missing source) changed nothing.
+template <typename NoteChange>
 bool StorageFs::ChangeInScope(StatementCache::Entry* pinned, const std::string& first,
-                              const std::string& second, const std::string* third) {
+                              const std::string& second, const std::string* third,
+                              NoteChange noteChange) {
     TransactionScope scope(*this, TransactionScope::Access::Write);
     if (!scope.Began()) return false;
     Statement statement(statements_, pinned);
     const bool done = statement.Prepared() && statement.BindText(1, first) &&
                       statement.BindText(2, second) && (!third || statement.BindText(3, *third)) &&
                       statement.Run();
+    if (done && sqlite3_changes(db_) > 0) noteChange();
     return scope.End(done);
 }
 
@@ -175,7 +189,9 @@ bool StorageFs::DeleteDirectory(const std::string& name) {
     if (!scope.Began()) return false;
     const PathRange range = DirectoryRange(name);  // bound, not copied: outlives the statement
     Statement statement(statements_, fixed_.deleteRange);
-    return scope.End(statement.BindPathRange(1, range) && statement.Run());
+    const bool done = statement.BindPathRange(1, range) && statement.Run();
+    if (done) folders_.NoteDirectoryRemoved(range.first);
+    return scope.End(done);
 }
 
 // A directory exists while some file lies in it or below it.
@@ -183,21 +199,32 @@ bool StorageFs::IsDirectoryExist(const std::string& name, bool* exists) {
     *exists = false;
     TransactionScope scope(*this, TransactionScope::Access::Read);
     if (!scope.Began()) return false;
-    int result = SQLITE_MISUSE;
-    const PathRange range = DirectoryRange(name);  // bound, not copied: outlives the query
-    {
-        Statement query(statements_, fixed_.anyInRange);
-        if (query.BindPathRange(1, range)) result = query.Step();
-    }  // reset before the scope ends, so that it holds no read
+    const int result = LookForDirectory(name);
     if (!scope.End(result == SQLITE_ROW || result == SQLITE_DONE)) return false;
     *exists = result == SQLITE_ROW;
     return true;
 }
 
+// The folder picture answers when it is current; it is not built for this
+// (a scan of every row), so otherwise one row is looked for. The query is
+// reset before it returns, so that the scope's end finds no read running.
+int StorageFs::LookForDirectory(const std::string& name) {
+    const PathRange range = DirectoryRange(name);  // bound, not copied: outlives the query
+    if (folders_.IsBuilt()) {
+        const int64_t version = DataVersion();
+        if (version < 0) return SQLITE_ERROR;
+        if (folders_.IsCurrent(version))
+            return folders_.Find(range.first) ? SQLITE_ROW : SQLITE_DONE;
+    }
+    Statement query(statements_, fixed_.anyInRange);
+    return query.BindPathRange(1, range) ? query.Step() : SQLITE_MISUSE;
+}
+
 // Deleting a file that is not there succeeds.
 bool StorageFs::DeleteFile(const std::string& name) {
     const StoredName keys = SplitStoredName(name);
-    return ChangeInScope(fixed_.deleteFile, keys.fileName, keys.path);
+    return ChangeInScope(fixed_.deleteFile, keys.fileName, keys.path, nullptr,
+                         [&] { folders_.NoteRemoved(keys); });
 }
 
 // Renames within one directory only; an existing target makes the primary
@@ -209,7 +236,10 @@ bool StorageFs::RenameFile(const std::string& oldName, const std::string& newNam
         NoteFailure(KIVFS_ERR_ARGUMENT);  // a move to another directory is MoveFile's
         return false;
     }
-    return ChangeInScope(fixed_.renameFile, target.fileName, source.fileName, &source.path);
+    return ChangeInScope(fixed_.renameFile, target.fileName, source.fileName, &source.path, [&] {
+        folders_.NoteRemoved(source);
+        folders_.NoteAdded(target);
+    });
 }
 
 // The test of the target and the copy are one transaction.
@@ -247,8 +277,10 @@ bool StorageFs::CopyInScope(const std::string& source, const std::string& target
                update.BindText(3, to.path) && update.Run();
     }
     Statement insert(statements_, fixed_.insertRow);
-    return insert.BindText(1, to.fileName) && insert.BindText(2, to.path) &&
-           insert.BindBlob(3, bytes, length) && insert.Run();
+    const bool inserted = insert.BindText(1, to.fileName) && insert.BindText(2, to.path) &&
+                          insert.BindBlob(3, bytes, length) && insert.Run();
+    if (inserted) folders_.NoteAdded(to);
+    return inserted;
 }
 
 // A copy followed by the deletion of the source, in one transaction: a move
@@ -288,6 +320,7 @@ bool StorageFs::CommitTrans() {
     CountOwnChange();
     blobs_.CloseAll();
     const bool committed = ExplicitTransactionAlive() && Exec(fixed_.commit);
+    if (committed) folders_.NoteCommitted();
     if (!committed) RollBack();
     inTrans_ = false;
     transLost_ = false;

@@ -22,6 +22,7 @@
 
 #include "backend/FsBackend.h"
 #include "storage/BlobRegistry.h"
+#include "storage/FolderTree.h"
 #include "storage/SplitStoredName.h"
 #include "storage/StatementCache.h"
 
@@ -29,6 +30,9 @@ namespace kivfs {
 
 // The one table the store uses; every statement names it.
 inline constexpr const char* kStorageTable = "FileStorage";
+// Its columns and key, as created (and as SQLite keeps the text).
+inline constexpr const char* kStorageColumns =
+    "(FileName text, Path text, Content blob, Info blob, primary key(FileName, Path))";
 
 class StorageFs : public FsBackend {
   public:
@@ -58,9 +62,10 @@ class StorageFs : public FsBackend {
         StatementCache::Entry* commit;
         StatementCache::Entry* rollback;
         StatementCache::Entry* findRow;  // rowid by FileName ?1, Path ?2
-        // By FileName ?1, Path ?2: rowid, Content's length in bytes (-1 for
-        // a text, counted in characters; 0 for NULL and numbers), and
-        // Content itself when it is a blob of at most ?3 bytes, else NULL.
+        // By FileName ?1, Path ?2: rowid, Content's length in bytes (0 for
+        // NULL and numbers; -1 for a text, whose length() counts
+        // characters), and Content itself when it is a blob of at most ?3
+        // bytes, else NULL.
         StatementCache::Entry* probeRow;
         StatementCache::Entry* insertRow;      // FileName ?1, Path ?2, Content ?3
         StatementCache::Entry* contentById;    // Content of rowid ?1
@@ -83,6 +88,8 @@ class StorageFs : public FsBackend {
     StatementCache& Statements() { return statements_; }
     const FixedStatements& Fixed() const { return fixed_; }
     BlobRegistry& Blobs() { return blobs_; }
+    // The connection's picture of the folders, for listings.
+    FolderTree& Folders() { return folders_; }
     // The rowid of the file stored under `keys`: 0 when there is none, -1 when
     // the lookup could not run. Runs in the caller's transaction scope.
     int64_t FindRowId(const StoredName& keys);
@@ -106,6 +113,10 @@ class StorageFs : public FsBackend {
     // noted) once SQLite has rolled it back by itself.
     bool ExplicitTransactionAlive();
 
+    // PRAGMA data_version: changes when another connection commits; -1 when
+    // it could not be read (the cause noted). Runs in the caller's
+    // transaction, whose read lock it takes.
+    int64_t DataVersion();
     // What the database holds as this connection sees it: equal values mean
     // no row changed in between. Other connections' commits change SQLite's
     // data_version; this connection's own changes are counted here, as
@@ -118,9 +129,14 @@ class StorageFs : public FsBackend {
     // Runs a pinned statement to completion; true when it succeeded.
     bool Exec(StatementCache::Entry* pinned);
     // Runs a pinned statement with no result rows, its names bound, in its
-    // own write transaction.
+    // own write transaction; when it changed a row, `noteChange` tells the
+    // folder picture, before the transaction ends.
+    template <typename NoteChange>
     bool ChangeInScope(StatementCache::Entry* pinned, const std::string& first,
-                       const std::string& second, const std::string* third = nullptr);
+                       const std::string& second, const std::string* third, NoteChange noteChange);
+    // SQLITE_ROW when some row lies in directory `name` or below it,
+    // SQLITE_DONE when none does, else the error; in the caller's scope.
+    int LookForDirectory(const std::string& name);
     // CopyFile's work, inside its transaction.
     bool CopyInScope(const std::string& source, const std::string& target, bool failIfExists);
     // Leaves any transaction the connection is in, keeping nothing of it.
@@ -140,6 +156,7 @@ class StorageFs : public FsBackend {
     StatementCache statements_;    // emptied before db_ closes
     const FixedStatements fixed_;  // pinned in statements_
     BlobRegistry blobs_;           // the open blob handles of this store's files
+    FolderTree folders_;           // follows every change this connection makes
 };
 
 }  // namespace kivfs

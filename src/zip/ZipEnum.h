@@ -7,11 +7,11 @@
 // An entry whose rest after the prefix holds no "/" is a file; otherwise the
 // rest's first component, with its "/", is a directory, listed once at the
 // place of the first entry that reveals it. Files are not de-duplicated.
+// The entries come made, from ZipTree.
 #pragma once
 
+#include <memory>
 #include <string>
-
-#include <zzip/zzip.h>
 
 #include "backend/SnapshotEnum.h"
 
@@ -19,9 +19,9 @@ namespace kivfs {
 
 class ZipEnum : public SnapshotEnum {
   public:
-    // Lists the entries of `archive` below `dirPath` (and rewinds the
-    // archive's directory cursor); the archive is not kept.
-    ZipEnum(ZZIP_DIR* archive, const std::string& dirPath);
+    // Walks `listing` (never null), the entries below `dirPath`.
+    ZipEnum(std::string dirPath, std::shared_ptr<const SnapshotListing> listing)
+        : SnapshotEnum(std::move(dirPath), std::move(listing)) {}
 };
 
 }  // namespace kivfs

@@ -67,6 +67,7 @@ const ZipIndex& ZipFs::Index() {
 // name, or it would have been found instead. zziplib fails to open an entry whose local header
 // does not match (damage), or that the archive cannot supply.
 std::unique_ptr<FsFile> ZipFs::OpenFile(const std::string& name, int) {
+    std::lock_guard<std::mutex> lock(archiveLock_);
     const std::optional<ZipIndex::Match> match =
         !openedBefore_ && !index_ ? ZipIndex::Scan(archive_, name) : Index().Find(name);
     openedBefore_ = true;
@@ -100,15 +101,32 @@ std::unique_ptr<FsFile> ZipFs::OpenFile(const std::string& name, int) {
 }
 
 std::unique_ptr<FsEnum> ZipFs::CreateEnum(const std::string& name) {
-    return std::make_unique<ZipEnum>(archive_, name);
+    return std::make_unique<ZipEnum>(name, Listing(name));
+}
+
+// The tree answers only directory texts ("" or ending with "/"); any other
+// prefix is listed by a pass of its own, as rare as it is.
+std::shared_ptr<const SnapshotListing> ZipFs::Listing(const std::string& name) {
+    std::lock_guard<std::mutex> lock(archiveLock_);
+    if (!name.empty() && name.back() != '/') return ZipTree::ListOne(archive_, name);
+    if (!tree_) {
+        if (!listedBefore_) {
+            listedBefore_ = true;
+            return ZipTree::ListOne(archive_, name);
+        }
+        tree_ = ZipTree::Make(archive_);
+    }
+    return ZipTree::Listing(tree_, name);
 }
 
 bool ZipFs::IsFileExist(const std::string& name, bool* exists) {
+    std::lock_guard<std::mutex> lock(archiveLock_);
     if (Index().HasFile(name) && exists) *exists = true;
     return true;
 }
 
 bool ZipFs::IsDirectoryExist(const std::string& name, bool* exists) {
+    std::lock_guard<std::mutex> lock(archiveLock_);
     if (Index().HasDirectory(name) && exists) *exists = true;
     return true;
 }

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "backend/FsBackend.h"
 #include "zip/CentralEntry.h"
 #include "zip/ZipIndex.h"
+#include "zip/ZipTree.h"
 
 namespace kivfs {
 
@@ -44,8 +46,10 @@ class ZipFs : public ReadOnlyFsBackend {
     bool IsDirectoryExist(const std::string& name, bool* exists) override;
 
   private:
-    // The index, filled on first use.
+    // The index, filled on first use; archiveLock_ held.
     const ZipIndex& Index();
+    // The listing of `name`, made under archiveLock_.
+    std::shared_ptr<const SnapshotListing> Listing(const std::string& name);
 
     // Never null; closed by the destructor.
     ZZIP_DIR* archive_;
@@ -57,6 +61,15 @@ class ZipFs : public ReadOnlyFsBackend {
     // itself, which costs less than indexing an archive that a full-path open
     // reads one entry of; from the second on the index pays off.
     bool openedBefore_ = false;
+    // The listings of every directory: null until the second listing of a
+    // directory text (the first is made alone by one pass, which costs less
+    // than the tree when a ZipFs lists once). Never changed once made.
+    std::shared_ptr<const ZipTree> tree_;
+    bool listedBefore_ = false;
+    // Held while the archive's directory is read or zziplib's record of it
+    // borrowed (OpenFile, Listing), and for index_, openedBefore_, tree_ and
+    // listedBefore_.
+    std::mutex archiveLock_;
 };
 
 }  // namespace kivfs

@@ -10,11 +10,10 @@
 // archive, and each opens as itself).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include <zzip/zzip.h>
@@ -48,29 +47,38 @@ class ZipIndex {
     // without building an index (which costs more when one entry is opened).
     static std::optional<Match> Scan(ZZIP_DIR* archive, const std::string& name);
 
-    // `name` with A-Z lowered: the key of the existence sets.
-    static std::string LowerAscii(const std::string& name);
-    // `name` as zziplib's case-insensitive compare sees it: A-Z lowered and
-    // "\" taken as "/". Two names match there exactly when these are equal.
-    static std::string CaselessKey(const char* name);
-
   private:
-    // First and last position of the entries that share one CaselessKey.
-    struct KeyRun {
-        std::uint32_t first;
-        std::uint32_t last;
+    // One slot of the open-addressing table: the first entry (in
+    // central-directory order) of one caseless key, its stored name and the
+    // key's hash, so that a lookup reads one slot and one name. `position` is
+    // kNoEntry in an empty slot, and has kMoreWithKey set when later entries
+    // share the key.
+    struct Slot {
+        const char* name;
+        std::uint32_t hash;
+        std::uint32_t position;
     };
     static constexpr std::uint32_t kNoEntry = UINT32_MAX;
+    // Positions stay below 2^31: each entry takes more than one byte of an
+    // archive of at most 2 GiB.
+    static constexpr std::uint32_t kMoreWithKey = 0x80000000u;
 
-    // Lowered names of the entries not ending with "/" (the empty name too).
-    std::unordered_set<std::string> fileNames_;
-    // Lowered names of the entries ending with "/".
-    std::unordered_set<std::string> dirNames_;
+    // The slot holding the key of `name` (as zziplib's case-insensitive
+    // compare sees it), or the empty slot where it would go.
+    std::size_t SlotOf(const char* name, std::uint32_t hash) const;
+    // The first entry whose key is that of `name`, or kNoEntry.
+    std::uint32_t FirstWithKey(const std::string& name) const;
+    // Whether an entry ending with "/" (`directory`) or not has `name`,
+    // ignoring the case of ASCII letters only.
+    bool HasEntry(const std::string& name, bool directory) const;
+
     // The stored name of every entry, by position.
     std::vector<const char*> storedNames_;
-    // CaselessKey of every entry -> the entries with that key.
-    std::unordered_map<std::string, KeyRun> keys_;
-    // By position: the next entry with the same CaselessKey, or kNoEntry.
+    // One slot per distinct caseless key, at least half of them empty; the
+    // size is a power of two. One flat array rather than a node per key, so
+    // that a lookup in a large archive touches one cache line, not four.
+    std::vector<Slot> slots_;
+    // By position: the next entry with the same caseless key, or kNoEntry.
     // Names that differ only in case are rare, so the chains are short.
     std::vector<std::uint32_t> nextWithKey_;
 };

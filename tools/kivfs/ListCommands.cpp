@@ -37,11 +37,32 @@ void PrintEntry(const Container& container, const TreeEntry& entry, const std::s
     std::cout << shown << '\n';
 }
 
+// Holds one read transaction of a store for as long as it lives, so that a
+// listing shows one state of the store and takes SQLite's read lock once
+// instead of once per directory and size. Anything that keeps the
+// transaction from starting only costs that speed, so it is not an error.
+class StoreSnapshot {
+  public:
+    explicit StoreSnapshot(const Container& container)
+        : dir_(container.kind() == ContainerKind::Store && kivfsBeginTrans(container.handle())
+                   ? container.handle()
+                   : nullptr) {}
+    ~StoreSnapshot() {
+        if (dir_) kivfsCommitTrans(dir_);
+    }
+    StoreSnapshot(const StoreSnapshot&) = delete;
+    StoreSnapshot& operator=(const StoreSnapshot&) = delete;
+
+  private:
+    DirHandle* dir_;  // the store in a transaction, or null
+};
+
 // Names are shown relative to the listed directory; a file given by name
 // is shown as given.
 void RunList(const ListOptions& options) {
     const ContainerPath target = ParseContainerPath(options.target);
     const Container container = Container::Open(target.container, OpenMode::MustExist);
+    const StoreSnapshot snapshot(container);
     if (!container.IsDirectory(target.name)) {
         if (!container.IsFile(target.name)) {
             throw ToolError("cannot list " + Quoted(target.Display()) +
