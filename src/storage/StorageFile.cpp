@@ -153,8 +153,8 @@ bool StorageFile::ProbeMayServe(uint32_t length) const {
 }
 
 // Outside an explicit transaction the probe finds the row, and brings the
-// bytes along when the call reads to the end of the file or the whole file
-// fits in a read-ahead window: one statement instead of a lookup, a blob
+// bytes along when the file fits in a read-ahead window or the call reads it
+// whole from its start (see ProbeLimit): one statement instead of a lookup, a blob
 // handle (which SQLite compiles a statement for) and its read. Longer files
 // are read through a handle. Inside one, the lookup and a handle moved from
 // row to row cost less, as the handle copies straight into the caller's

@@ -18,7 +18,9 @@
 // pieces, each call with a handle of its own, would cost time proportional
 // to the offset on every call. A read outside an explicit transaction
 // therefore reads a window ahead, and later reads are served from it for as
-// long as the store's content version shows that nothing changed.
+// long as the store's content version shows that nothing changed. A file
+// that fits in a window, or is read whole, is found and fetched by one
+// statement, run outside any transaction as its own (autocommit).
 //
 // Counts and positions are unsigned 32-bit internally; after every operation
 // the position is at most the size.
