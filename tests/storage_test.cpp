@@ -555,6 +555,28 @@ TEST_F(Store, WritesInPlaceAndPastTheEnd) {
     kivfsCloseFile(file);
 }
 
+// A fresh handle writing from the start over a stored file overwrites its
+// first bytes and keeps the rest, inside a transaction as well; so does a
+// store made elsewhere whose table has no key to refuse a second row.
+TEST_F(Store, FreshHandleWritesOverTheStoredFile) {
+    Put("d/f", "0123456789");
+    Put("d/f", "ab");
+    ASSERT_TRUE(kivfsBeginTrans(dir_));
+    Put("d/f", "cd");
+    Put("d/f", "e");
+    ASSERT_TRUE(kivfsCommitTrans(dir_));
+    EXPECT_EQ(Get("d/f"), "ed23456789");
+    kivfsCloseDir(dir_);
+    path_ = tmp_ / "foreign.db";
+    ASSERT_TRUE(Direct(path_).Exec(
+        "create table FileStorage (FileName text, Path text, Content blob, Info blob)"));
+    Open();
+    Put("d/f", "0123");
+    Put("d/f", "a");
+    EXPECT_EQ(Get("d/f"), "a123");
+    EXPECT_EQ(Direct(path_).One("select count(*) from FileStorage"), "1");
+}
+
 TEST_F(Store, ExtendingWriteAtEveryPosition) {
     const std::string base = std::string(9000, 'b') + "0123456789";  // two stored pages
     for (size_t at :

@@ -7,6 +7,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "storage/OwnTable.h"
 #include "storage/Statement.h"
 #include "storage/StorageFs.h"
 
@@ -59,25 +60,8 @@ FolderTree::Use CheckLayout(StorageFs& store) {
         if (encoding.Step() != SQLITE_ROW) return Use::Failed;
         if (encoding.ColumnView(0) != "UTF-8") return Use::ByQuery;
     }
-    const std::string tableName = kStorageTable;
-    const std::string table = "CREATE TABLE " + tableName + " " + kStorageColumns;
-    const std::string index = "sqlite_autoindex_" + tableName + "_1";
-    Statement schema(
-        statements, "SELECT type, name, sql FROM sqlite_master WHERE tbl_name = ? COLLATE NOCASE;");
-    if (!schema.BindText(1, tableName)) return Use::Failed;
-    int rows = 0;
-    bool same = true;
-    int result;
-    while ((result = schema.Step()) == SQLITE_ROW) {
-        ++rows;
-        const bool isIndex = schema.ColumnView(0) == "index";
-        std::string_view sql;
-        const bool hasSql = schema.TextColumn(2, &sql);
-        same = same && schema.ColumnView(1) == (isIndex ? index : tableName) &&
-               (isIndex ? !hasSql : hasSql && sql == table);
-    }
-    if (result != SQLITE_DONE) return Use::Failed;
-    if (!same || rows != 2) return Use::ByQuery;
+    const OwnTable own = CheckOwnTable(statements);
+    if (own != OwnTable::Yes) return own == OwnTable::No ? Use::ByQuery : Use::Failed;
     const Use listing = ScansKeyIndex(statements, store.Fixed().listRange->sql);
     return listing == Use::Ready ? ScansKeyIndex(statements, ScanText()) : listing;
 }

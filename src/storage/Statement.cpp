@@ -19,10 +19,10 @@ Statement::~Statement() {
 
 // A statement that did not prepare reports misuse rather than crash (its
 // cause was noted when it failed to prepare).
-int Statement::Step() {
+int Statement::Step(int expected) {
     if (!statement_) return SQLITE_MISUSE;
     const int result = sqlite3_step(statement_);
-    if (result != SQLITE_ROW && result != SQLITE_DONE) {
+    if (result != SQLITE_ROW && result != SQLITE_DONE && (result & 0xff) != expected) {
         NoteSqliteFailure(sqlite3_db_handle(statement_), result);
     }
     return result;

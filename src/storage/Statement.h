@@ -29,8 +29,9 @@ class Statement {
 
     bool Prepared() const { return statement_ != nullptr; }
     // One step: SQLITE_ROW, SQLITE_DONE or an error code, whose cause is
-    // noted for the current call.
-    int Step();
+    // noted for the current call unless its primary code is `expected` (a
+    // refusal the caller handles).
+    int Step(int expected = SQLITE_OK);
     // Steps once and tells whether the statement completed (SQLITE_DONE).
     bool Run() { return Step() == SQLITE_DONE; }
 

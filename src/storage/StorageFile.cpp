@@ -325,6 +325,10 @@ int StorageFile::Write(const void* buffer, int length) {
 // one on a name with no row inserts it. `after` is what the file knows once
 // the write stands.
 bool StorageFile::WriteAttached(const void* buffer, uint32_t length, Binding& after) {
+    const Inserted inserted = InsertFirst(buffer, length, after);
+    if (inserted == Inserted::Stored || inserted == Inserted::Failed) {
+        return inserted == Inserted::Stored;
+    }
     for (int attempt = 0;; ++attempt) {
         const bool kept = blob_.IsOpen();
         const Row row = Attach(true);
@@ -346,6 +350,27 @@ bool StorageFile::WriteAttached(const void* buffer, uint32_t length, Binding& af
         }
         blob_.Close();
     }
+}
+
+// A file that knows no row yet and writes from its start is most often a
+// new file being saved, so its row is inserted at once and looked up only
+// when the primary key refuses it: a name lookup saved per new file. The
+// refused INSERT undoes only itself (SQLite's ABORT), leaving the rest of
+// the transaction as it was. Tried only on our own table, where the key
+// makes the name unique; elsewhere a second row could be stored.
+StorageFile::Inserted StorageFile::InsertFirst(const void* buffer, uint32_t length,
+                                               Binding& after) {
+    if (at_.rowId != 0 || at_.position != 0 || blob_.IsOpen() || !owner_.KeysAreUnique()) {
+        return Inserted::NotTried;
+    }
+    if (!FitsInStore(owner_.Db(), length)) return Inserted::Failed;
+    const sqlite3_int64 rowId = InsertRow(buffer, length, true);
+    if (rowId == kStoredAlready) return Inserted::Refused;
+    if (rowId == 0) return Inserted::Failed;
+    after.rowId = rowId;
+    after.size = length;
+    after.position = length;
+    return Inserted::Stored;
 }
 
 // A write past the end: the first `position` stored bytes, then `buffer`.
@@ -433,12 +458,15 @@ bool StorageFile::ResizeAttached(uint32_t newSize, Binding& after) {
 // Inserts the row with `bytes` as Content, or `length` zero bytes when
 // `bytes` is null, and gives its rowid (0 on failure). A row already stored
 // under the same keys makes the primary key refuse it.
-sqlite3_int64 StorageFile::InsertRow(const void* bytes, uint32_t length) {
+sqlite3_int64 StorageFile::InsertRow(const void* bytes, uint32_t length, bool mayBeStored) {
     Statement insert(owner_.Statements(), owner_.Fixed().insertRow);
     const int n = static_cast<int>(length);
     const bool bound = insert.BindText(1, keys_.fileName) && insert.BindText(2, keys_.path) &&
                        (bytes ? insert.BindBlob(3, bytes, n) : insert.BindZeroBlob(3, n));
-    if (!bound || !insert.Run()) return 0;
+    if (!bound) return 0;
+    const int result = insert.Step(mayBeStored ? SQLITE_CONSTRAINT : SQLITE_OK);
+    if (mayBeStored && (result & 0xff) == SQLITE_CONSTRAINT) return kStoredAlready;
+    if (result != SQLITE_DONE) return 0;
     owner_.Folders().NoteAdded(keys_);
     return sqlite3_last_insert_rowid(owner_.Db());
 }

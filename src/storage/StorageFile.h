@@ -125,10 +125,22 @@ class StorageFile : public FsFile {
     // reading up to a window more and keeping it for the next reads.
     bool ReadThroughWindow(void* buffer, uint32_t length);
     bool WriteAttached(const void* buffer, uint32_t length, Binding& after);
+    // What InsertFirst did.
+    enum class Inserted {
+        NotTried,  // the write goes the usual way: lookup first
+        Stored,    // the new row holds the bytes
+        Refused,   // a row is stored under the name: look it up
+        Failed,    // the cause is noted
+    };
+    Inserted InsertFirst(const void* buffer, uint32_t length, Binding& after);
     bool Extend(const void* buffer, uint32_t length, Row row, Binding& after);
     bool ResizeAttached(uint32_t newSize, Binding& after);
     // The three ways of storing a new, longer or shorter, whole Content.
-    sqlite3_int64 InsertRow(const void* bytes, uint32_t length);
+    // InsertRow gives the new rowid, 0 on failure, or kStoredAlready when
+    // the primary key refused the row and `mayBeStored` said that is no
+    // failure (none is noted then).
+    static constexpr sqlite3_int64 kStoredAlready = -1;
+    sqlite3_int64 InsertRow(const void* bytes, uint32_t length, bool mayBeStored = false);
     bool ReplaceContent(const void* bytes, uint32_t length);
     bool RewriteContent(uint32_t keep, const void* tail, uint32_t tailLength, uint32_t newSize);
 

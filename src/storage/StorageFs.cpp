@@ -2,6 +2,7 @@
 
 #include "backend/Failure.h"
 #include "kivfs.h"
+#include "storage/OwnTable.h"
 #include "storage/SplitStoredName.h"
 #include "storage/SqlText.h"
 #include "storage/SqliteFailure.h"
@@ -112,6 +113,20 @@ bool StorageFs::ExplicitTransactionAlive() {
 int64_t StorageFs::DataVersion() {
     Statement query(statements_, fixed_.dataVersion);
     return query.Step() == SQLITE_ROW ? query.ColumnInt64(0) : -1;
+}
+
+// This connection never changes the schema after it opened the store, so
+// only another connection's commit can make the answer stale.
+bool StorageFs::KeysAreUnique() {
+    const int64_t version = DataVersion();
+    if (version < 0) return false;
+    if (version != layoutVersion_) {
+        const OwnTable own = CheckOwnTable(statements_);
+        if (own == OwnTable::Unknown) return false;
+        keysUnique_ = own == OwnTable::Yes;
+        layoutVersion_ = version;
+    }
+    return keysUnique_;
 }
 
 // The own count takes the low half, wrapping harmlessly.

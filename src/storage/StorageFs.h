@@ -124,6 +124,12 @@ class StorageFs : public FsBackend {
     // 0 when it could not be learned (never equal to a value learned).
     uint64_t ContentVersion();
     void CountOwnChange() { ++ownChanges_; }
+    // Whether the table is our own (see OwnTable), so that its primary key
+    // keeps a name to one row: a new row may then be inserted without
+    // looking the name up first. Learned again whenever another connection
+    // has committed (it may have changed the schema). Runs in the caller's
+    // transaction; false when it could not be learned.
+    bool KeysAreUnique();
 
   private:
     // Runs a pinned statement to completion; true when it succeeded.
@@ -151,7 +157,9 @@ class StorageFs : public FsBackend {
     // (a KIVFS_ERR_* code) is why. Every operation fails until CommitTrans.
     bool transLost_ = false;
     int lostCause_ = 0;
-    int scopeDepth_ = 0;           // implicit TransactionScopes now open
+    int scopeDepth_ = 0;          // implicit TransactionScopes now open
+    int64_t layoutVersion_ = -1;  // data_version keysUnique_ was learned at, -1: never
+    bool keysUnique_ = false;
     uint32_t ownChanges_ = 0;      // write operations and transactions begun or ended
     StatementCache statements_;    // emptied before db_ closes
     const FixedStatements fixed_;  // pinned in statements_
