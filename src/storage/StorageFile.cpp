@@ -152,28 +152,17 @@ bool StorageFile::ProbeMayServe(uint32_t length) const {
     return at_.rowId == 0 || at_.size <= ProbeLimit(length);
 }
 
-// Outside an explicit transaction the probe finds the row, and brings the
-// bytes along when the file fits in a read-ahead window or the call reads it
-// whole from its start (see ProbeLimit): one statement instead of a lookup, a blob
-// handle (which SQLite compiles a statement for) and its read. Longer files
-// are read through a handle. Inside one, the lookup and a handle moved from
+// The reads ReadAlone leaves (longer files, text Content) and every read
+// inside an explicit transaction, where the lookup and a handle moved from
 // row to row cost less, as the handle copies straight into the caller's
 // buffer. A kept handle whose row was rewritten or deleted fails; it is
 // attached afresh once. A fresh handle that fails is a failure of the read.
 int StorageFile::ReadAttached(void* buffer, uint32_t length) {
     for (int attempt = 0;; ++attempt) {
         const bool kept = blob_.IsOpen();
-        if (kept || owner_.InTrans() || !ProbeMayServe(length)) {
-            const Row row = Attach(false);
-            if (row == Row::Failed) return -1;
-            if (row != Row::Found) return 0;
-        } else {
-            const Probed probed = Probe(ProbeLimit(length), buffer, length);
-            if (probed.row == Row::Failed) return -1;
-            if (probed.row != Row::Found) return 0;
-            if (probed.served >= 0) return probed.served;
-            if (!OpenBlob(false)) return -1;
-        }
+        const Row row = Attach(false);
+        if (row == Row::Failed) return -1;
+        if (row != Row::Found) return 0;
         const uint32_t n = std::min(length, at_.size - at_.position);
         if (n == 0) return 0;
         if (!kept && !owner_.InTrans()) {
@@ -246,15 +235,6 @@ uint32_t StorageFile::ServeFetched(const unsigned char* content, void* buffer, u
     std::memcpy(buffer, content + at_.position, length);
     at_.position += length;
     return length;
-}
-
-// Seek and Error need the size only, never the bytes: outside an explicit
-// transaction the probe gives it without a handle, except for a text Content.
-StorageFile::Row StorageFile::AttachForSize() {
-    if (blob_.IsOpen() || owner_.InTrans()) return Attach(false);
-    const Probed probed = Probe(0, nullptr, 0);
-    if (probed.row != Row::Found || probed.measured) return probed.row;
-    return OpenBlob(false) ? Row::Found : Row::Failed;
 }
 
 // Equal versions mean that no row changed since the window was read, so its
@@ -420,7 +400,7 @@ bool StorageFile::Measure() {
     }
     TransactionScope scope(owner_, TransactionScope::Access::Read);
     if (!scope.Began()) return false;
-    const Row row = AttachForSize();
+    const Row row = Attach(false);
     return scope.End(row != Row::Failed) && row == Row::Found;
 }
 

@@ -104,9 +104,6 @@ class StorageFile : public FsFile {
     // when it needs more than that.
     int ReadAlone(void* buffer, uint32_t length);
     static constexpr int kNeedsTransaction = -2;
-    // The row and its size for Seek and Error, through a handle inside an
-    // explicit transaction and the probe outside one.
-    Row AttachForSize();
     // Seek's and Error's own read of the row; false when there is none or
     // it could not be read.
     bool Measure();
