@@ -34,10 +34,6 @@
 #define KIVFS_CALL
 #endif
 
-#define KIVFS_VERSION_MAJOR 0
-#define KIVFS_VERSION_MINOR 2
-#define KIVFS_VERSION_PATCH 0
-
 /* Why a call failed: kivfsLastError's codes. */
 #define KIVFS_OK 0
 #define KIVFS_ERR_NOT_FOUND 1     /* no such file, directory or container */
@@ -57,6 +53,14 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* The version of this header, and kivfsVersion: that of the library
+ * actually loaded, "MAJOR.MINOR.PATCH" of the macros it was built with (a
+ * static text, never null), so that a host can tell the two apart. */
+#define KIVFS_VERSION_MAJOR 0
+#define KIVFS_VERSION_MINOR 2
+#define KIVFS_VERSION_PATCH 0
+KIVFS_API const char* KIVFS_CALL kivfsVersion(void);
 
 typedef struct DirHandle DirHandle;
 typedef struct FileHandle FileHandle;

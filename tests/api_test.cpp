@@ -1,6 +1,8 @@
 // The call layer's argument handling, through the exported calls.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "kivfs.h"
 #include "support/TempDir.h"
 
@@ -54,4 +56,13 @@ TEST(CallLayer, PathWithoutColonThatDoesNotExistTouchesNothing) {
     EXPECT_EQ(kivfsCreateEnum((dir / "nothing").c_str()), nullptr);
     EXPECT_FALSE(kivfs_test::PathExists(dir / "new.txt"));
     EXPECT_FALSE(kivfs_test::PathExists(dir / "nothing"));
+}
+
+// The loaded library names the version of the header it was built with.
+TEST(CallLayer, VersionIsTheTextOfTheHeaderMacros) {
+    const std::string expected = std::to_string(KIVFS_VERSION_MAJOR) + "." +
+                                 std::to_string(KIVFS_VERSION_MINOR) + "." +
+                                 std::to_string(KIVFS_VERSION_PATCH);
+    ASSERT_NE(kivfsVersion(), nullptr);
+    EXPECT_EQ(kivfsVersion(), expected);
 }

@@ -32,16 +32,11 @@ const char* const kMoreHelp =
     "Exit status: 0 success, 1 the command failed, 2 usage error.\n"
     "Run 'kivfs COMMAND --help' for the arguments and options of one command.\n";
 
-#define KIVFS_TOOL_TEXT(x) #x
-#define KIVFS_TOOL_VERSION(major, minor, patch) \
-    KIVFS_TOOL_TEXT(major) "." KIVFS_TOOL_TEXT(minor) "." KIVFS_TOOL_TEXT(patch)
-
 // The first line is the program and its version, as help2man reads it; the
 // versions of the libraries it was built with follow (given by the build,
 // which found them for the library).
 std::string VersionText() {
-    return std::string("kivfs ") +
-           KIVFS_TOOL_VERSION(KIVFS_VERSION_MAJOR, KIVFS_VERSION_MINOR, KIVFS_VERSION_PATCH) +
+    return std::string("kivfs ") + kivfsVersion() +
            "\nbuilt with SQLite " KIVFS_TOOL_SQLITE_VERSION ", zziplib " KIVFS_TOOL_ZZIP_VERSION
            ", zlib " KIVFS_TOOL_ZLIB_VERSION ", " +
            ZipWriterVersionText();
