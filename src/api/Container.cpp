@@ -62,9 +62,16 @@ std::unique_ptr<FsFile> OpenInBackend(FsBackend* backend, const char* name, int 
     return backend->OpenFile(NormalizedCopy(name), mode);
 }
 
+// A folder named without its final "/" ('img') is that folder ('img/') in
+// every kind of container: read as a bare prefix, 'img' would list the
+// parent's names beginning with it, or the folder itself as an entry of its
+// own listing, and a walker that descends into every folder entry would
+// never end.
 std::unique_ptr<FsEnum> EnumInBackend(FsBackend* backend, const char* name) {
     if (!backend || !name) return Refuse(nullptr);
-    return backend->CreateEnum(NormalizedCopy(name));
+    std::string folder = NormalizedCopy(name);
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    return backend->CreateEnum(folder);
 }
 
 }  // namespace kivfs

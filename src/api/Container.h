@@ -29,7 +29,8 @@ std::unique_ptr<FsBackend> SelectBackend(const std::string& container);
 // backend or a null or empty name.
 std::unique_ptr<FsFile> OpenInBackend(FsBackend* backend, const char* name, int mode);
 
-// A new listing of `name` (normalised; empty lists the root), or null.
+// A new listing of the folder `name` (normalised, with a final "/" added
+// when it has none; empty lists the root), or null.
 std::unique_ptr<FsEnum> EnumInBackend(FsBackend* backend, const char* name);
 
 }  // namespace kivfs

@@ -25,7 +25,7 @@ class FsBackend {
 
     // A new file, or null. `mode` is 0..5 ("rb".."ab+"); only real files use it.
     virtual std::unique_ptr<FsFile> OpenFile(const std::string& name, int mode) = 0;
-    // A new listing of the directory `name`, or null.
+    // A new listing of the directory `name` ("" or ending with "/"), or null.
     virtual std::unique_ptr<FsEnum> CreateEnum(const std::string& name) = 0;
     // True when the question could be answered; *exists then tells (archives
     // only ever store true, leaving a miss as the caller set it).

@@ -14,9 +14,8 @@ bool IsDotEntry(const std::string& name) {
 NativeEnum::NativeEnum(std::string dirPath, std::string relName)
     : dirPath_(std::move(dirPath)), relName_(std::move(relName)) {}
 
-// The pattern is the directory's path followed directly by "*.*": with a
-// path that does not end in "/" the search covers the entries of the parent
-// that begin with the last component, as the system search does.
+// The pattern is the directory's path, which ends in "/" (or is the root),
+// followed directly by "*.*".
 bool NativeEnum::Step() {
     if (!search_) {
         search_ = DirectorySearch::Start(dirPath_ + "*.*");

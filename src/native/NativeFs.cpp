@@ -71,9 +71,8 @@ void NativeFs::CreateParents(const std::string& name) const {
     }
 }
 
-// No separator is put between root and name: callers pass the empty name or
-// one ending in "/". A name without it ('sub') is accepted when root + name is
-// a directory, and then lists the root's entries that begin with 'sub'.
+// No separator is put between root and name: the call layer passes the empty
+// name or one ending in "/", so root + name is the folder itself.
 std::unique_ptr<FsEnum> NativeFs::CreateEnum(const std::string& name) {
     if (!StaysInside(name)) return nullptr;
     std::string dirPath = root_ + name;

@@ -2,8 +2,9 @@
 // listing is created, so it never touches the archive again and may outlive
 // its ZipFs.
 //
-// The listed directory's text is a plain, case-sensitive prefix of entry
-// names: the empty text lists the root, "docs/" the entries below "docs/".
+// The listed directory's text ("" or ending with "/") is a plain,
+// case-sensitive prefix of entry names: the empty text lists the root,
+// "docs/" the entries below "docs/".
 // An entry whose rest after the prefix holds no "/" is a file; otherwise the
 // rest's first component, with its "/", is a directory, listed once at the
 // place of the first entry that reveals it. Files are not de-duplicated.

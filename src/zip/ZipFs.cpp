@@ -104,11 +104,10 @@ std::unique_ptr<FsEnum> ZipFs::CreateEnum(const std::string& name) {
     return std::make_unique<ZipEnum>(name, Listing(name));
 }
 
-// The tree answers only directory texts ("" or ending with "/"); any other
-// prefix is listed by a pass of its own, as rare as it is.
+// The first listing of a ZipFs is a pass of its own; only a second one pays
+// for the whole tree, which then answers every later listing.
 std::shared_ptr<const SnapshotListing> ZipFs::Listing(const std::string& name) {
     std::lock_guard<std::mutex> lock(archiveLock_);
-    if (!name.empty() && name.back() != '/') return ZipTree::ListOne(archive_, name);
     if (!tree_) {
         if (!listedBefore_) {
             listedBefore_ = true;

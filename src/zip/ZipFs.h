@@ -48,7 +48,7 @@ class ZipFs : public ReadOnlyFsBackend {
   private:
     // The index, filled on first use; archiveLock_ held.
     const ZipIndex& Index();
-    // The listing of `name`, made under archiveLock_.
+    // The listing of `name` ("" or ending with "/"), made under archiveLock_.
     std::shared_ptr<const SnapshotListing> Listing(const std::string& name);
 
     // Never null; closed by the destructor.

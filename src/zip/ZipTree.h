@@ -5,9 +5,10 @@
 // begins with P byte for byte and is longer than it, with R the rest of N
 // after P: a file R when R holds no "/", else a directory: R up to and
 // including its first "/", listed once, at the place of the first entry
-// that reveals it. Entries keep central-directory order. The whole tree
-// answers P = "" and every P ending with "/"; a listing of any other P is
-// made alone by one pass (ListOne), by the same rule.
+// that reveals it. Entries keep central-directory order. P is "" or ends
+// with "/", so the directory's own entry (N = P) never lists in it. The
+// whole tree answers every P; one listing alone is made by one pass
+// (ListOne), by the same rule.
 //
 // The tree owns copies of the names it lists and no part of the archive:
 // listings handed out keep the tree alive and may outlive the archive. It
@@ -32,12 +33,13 @@ class ZipTree {
   public:
     // Every directory of `archive`; the archive is not kept.
     static std::shared_ptr<const ZipTree> Make(ZZIP_DIR* archive);
-    // The listing of `dirPath` (any text) alone, by one pass over `archive`.
+    // The listing of `dirPath` ("" or ending with "/") alone, by one pass
+    // over `archive`.
     static std::shared_ptr<const SnapshotListing> ListOne(ZZIP_DIR* archive,
                                                           const std::string& dirPath);
     // The listing of `dirPath` in `tree`, sharing the tree's ownership;
-    // empty for a directory no entry lies below. `dirPath` must be "" or end
-    // with "/" (ListOne lists other texts).
+    // empty for a directory no entry lies below. `dirPath` is "" or ends
+    // with "/".
     static std::shared_ptr<const SnapshotListing> Listing(
         const std::shared_ptr<const ZipTree>& tree, const std::string& dirPath);
 
