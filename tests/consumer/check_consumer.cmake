@@ -1,7 +1,8 @@
-# Installs the build into a fresh prefix, then builds and runs the outside
-# consumer against it twice: once through find_package(kivfs), once through
-# pkg-config. Run with cmake -P and:
-#   BUILD_DIR     the kivfs build folder to install
+# Installs the build into a fresh prefix (or takes an installed tree), then
+# builds and runs the outside consumer against it twice: once through
+# find_package(kivfs), once through pkg-config. Run with cmake -P and:
+#   BUILD_DIR     the kivfs build folder to install, or
+#   PREFIX        a tree installed already (the Debian packages' files)
 #   SOURCE_DIR    this folder (the consumer project)
 #   WORK_DIR      a scratch folder, emptied first
 #   C_COMPILER    the C compiler
@@ -23,8 +24,12 @@ endfunction()
 
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR}/run-cmake ${WORK_DIR}/run-pkgconfig)
-set(prefix ${WORK_DIR}/prefix)
-run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+if(PREFIX)
+    set(prefix ${PREFIX})
+else()
+    set(prefix ${WORK_DIR}/prefix)
+    run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+endif()
 
 # The installed tree: versioned libraries, headers, package files, program.
 file(GLOB_RECURSE pc_file ${prefix}/*/kivfs.pc)

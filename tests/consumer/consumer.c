@@ -1,7 +1,7 @@
 /* A host program that lives outside the kivfs tree and is built against an
- * installed copy of it: it stores a file, then reads it back through the
- * full-path form, and asks why a call failed. Usage: consumer WORKDIR (an
- * existing, empty folder). */
+ * installed copy of it: it checks that it loaded the version of its header,
+ * stores a file, then reads it back through the full-path form, and asks why
+ * a call failed. Usage: consumer WORKDIR (an existing, empty folder). */
 #include <stdio.h>
 #include <string.h>
 
@@ -23,6 +23,9 @@ int main(int argc, char** argv) {
     int count;
 
     if (argc != 2) return fail("usage: consumer WORKDIR");
+    snprintf(store, sizeof store, "%d.%d.%d", KIVFS_VERSION_MAJOR, KIVFS_VERSION_MINOR,
+             KIVFS_VERSION_PATCH);
+    if (strcmp(kivfsVersion(), store) != 0) return fail("the library is not the header's version");
     if (kivfsLastError() != KIVFS_OK) return fail("a failure reported before any call failed");
     if (kivfsOpenDir(NULL) != NULL) return fail("a null path opened a container");
     if (kivfsLastError() != KIVFS_ERR_ARGUMENT) {
