@@ -4,8 +4,8 @@
  * Paths are zero-terminated UTF-8; "\" and "/" are both accepted. A file
  * inside a container is named by the container's path, a ":" and the inner
  * name ("packs/base.zip:img/logo.png"). Failures are reported through
- * results: null handles, false, 0, or -1 from kivfsSeek and the stub's seek;
- * kivfsLastError then tells the calling thread why.
+ * results: null handles, false, 0, or -1 from kivfsSeek, kivfsRead and the
+ * stub's seek and read; kivfsLastError then tells the calling thread why.
  */
 #ifndef KIVFS_H
 #define KIVFS_H
