@@ -2,6 +2,7 @@
 // real folder, a zip archive and a store.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <set>
 #include <string>
 #include <utility>
@@ -16,6 +17,22 @@ using kivfs_test::TempDir;
 namespace {
 
 enum class Kind { Folder, Zip, Store };
+
+const char* KindName(Kind kind) {
+    switch (kind) {
+        case Kind::Folder:
+            return "Folder";
+        case Kind::Zip:
+            return "Zip";
+        default:
+            return "Store";
+    }
+}
+
+// The test list shows the parameter by its name rather than its bytes.
+void PrintTo(Kind kind, std::ostream* out) {
+    *out << KindName(kind);
+}
 
 // Full names and whether each is a directory; the order differs by kind.
 using Entries = std::set<std::pair<std::string, bool>>;
@@ -99,14 +116,7 @@ TEST_P(FolderListing, AFolderNamedWithoutItsSlashListsItsOwnEntries) {
 INSTANTIATE_TEST_SUITE_P(AllKinds, FolderListing,
                          testing::Values(Kind::Folder, Kind::Zip, Kind::Store),
                          [](const testing::TestParamInfo<Kind>& info) {
-                             switch (info.param) {
-                                 case Kind::Folder:
-                                     return "Folder";
-                                 case Kind::Zip:
-                                     return "Zip";
-                                 default:
-                                     return "Store";
-                             }
+                             return std::string(KindName(info.param));
                          });
 
 }  // namespace
