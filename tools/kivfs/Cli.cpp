@@ -42,9 +42,9 @@ const char* const kMoreHelp =
 #define KIVFS_TOOL_VERSION(major, minor, patch) \
     KIVFS_TOOL_TEXT(major) "." KIVFS_TOOL_TEXT(minor) "." KIVFS_TOOL_TEXT(patch)
 
-// The first line is the program and its version, as help2man reads it; the
-// versions of the libraries it was built with follow (given by the build,
-// which found them for the library).
+// The first line is the program and its version; the versions of the
+// libraries it was built with follow (given by the build, which found them
+// for the library).
 std::string VersionText() {
     return std::string("kivfs ") +
            KIVFS_TOOL_VERSION(KIVFS_VERSION_MAJOR, KIVFS_VERSION_MINOR, KIVFS_VERSION_PATCH) +
@@ -60,6 +60,7 @@ std::string UsageMessage(const CLI::App* app, const CLI::Error& error) {
     if (!message.empty()) {
         message[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(message[0])));
     }
+    if (message == "a subcommand is required") message = "a command is required";
     return "kivfs: " + message + "\n" + app->help();
 }
 

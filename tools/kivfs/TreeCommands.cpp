@@ -202,10 +202,9 @@ void PackIntoZip(const Container& source, const std::vector<PackFile>& files,
     }
     if (entries.size() > kZipEntryLimit) {
         throw ToolError("cannot write " + Quoted(target) + ": " +
-                        Counted(files.size(), "file") + " and " +
-                        Counted(entries.size() - files.size(), "folder") +
-                        " need more than the 65,534 entries a zip archive holds without zip64 "
-                        "records, which kivfs does not read");
+                        std::to_string(entries.size()) +
+                        " entries (files and folders), more than the 65,534 a zip archive holds "
+                        "without zip64 records, which kivfs does not read");
     }
     ZipWriter zip(target);
     for (const auto& [name, file] : entries) {

@@ -191,11 +191,11 @@ void ZipWriter::Commit(Progress& progress) {
         throw ToolError(state_->Where() + ": " + zip_strerror(state_->archive));
     }
     state_->archive = nullptr;
-    // Past 4 GiB libzip adds zip64 records, which the library refuses.
+    // Past 4 GiB (or 65,534 entries) libzip adds zip64 records, which the
+    // library refuses: such an archive is never put in place.
     if (NeedsZip64(state_->part)) {
         throw ToolError(state_->Where() +
-                        ": the archive would need zip64 records (over 4 GiB), which kivfs does "
-                        "not read");
+                        ": the archive came out needing zip64 records, which kivfs does not read");
     }
     ThrowIfInterrupted();
     RenameLocalFile(state_->part, state_->target);
