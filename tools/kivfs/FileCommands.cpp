@@ -28,7 +28,7 @@ void RunCat(const std::string& argument) {
     const Container container = Container::Open(source.container, OpenMode::MustExist);
     FilePtr file = OpenFileForReading(container, source.name);
     Progress silent;
-    ReadToEnd(file.get(), container, source.name, StreamSink(std::cout, "standard output"), silent);
+    ReadToEnd(file.get(), container, source.name, StreamSink(std::cout, "to standard output"), silent);
 }
 
 // The size is measured only for a progress display: on a compressed zip
@@ -40,7 +40,7 @@ void RunGet(const CopyOptions& options) {
     std::string local = options.local.empty() ? BaseName(source.name) : options.local;
     if (local == "-") {
         Progress silent;
-        ReadToEnd(file.get(), container, source.name, StreamSink(std::cout, "standard output"),
+        ReadToEnd(file.get(), container, source.name, StreamSink(std::cout, "to standard output"),
                   silent);
         return;
     }
@@ -50,7 +50,7 @@ void RunGet(const CopyOptions& options) {
     const int size = IsTerminal(stderr) ? FileSizeOf(file.get()) : 0;
     Progress progress(ProgressWanted(false, size > 0 ? size : 0), size > 0 ? size : 0, 1);
     LocalOutput out(local);
-    ReadToEnd(file.get(), container, source.name, StreamSink(out.stream(), local), progress);
+    ReadToEnd(file.get(), container, source.name, StreamSink(out.stream(), Quoted(local)), progress);
     out.Commit();
     progress.FileDone();
     progress.Finish();

@@ -26,7 +26,7 @@ ChunkSink StreamSink(std::ostream& out, const std::string& outName) {
     return [&out, outName](const char* data, std::size_t size) {
         errno = 0;
         out.write(data, static_cast<std::streamsize>(size));
-        if (!out) throw ToolError("cannot write " + Quoted(outName) + ": " + SystemReason(errno));
+        if (!out) throw ToolError("cannot write " + outName + ": " + SystemReason(errno));
     };
 }
 

@@ -27,7 +27,9 @@ ChunkSource StreamSource(std::istream& in, const std::string& inName);
 // a signal arrives (the C++ stream would wait on for more input).
 ChunkSource StandardInputSource();
 
-// A sink that writes to `out`, failing with the name of what it writes.
+// A sink that writes to `out`, failing with the system's reason and
+// `outName`, the words that follow "cannot write" ("'a.txt'", "to standard
+// output").
 ChunkSink StreamSink(std::ostream& out, const std::string& outName);
 
 // Reads an open file from its current position to its end into `sink`,

@@ -332,7 +332,7 @@ void RunUnpack(const TreeOptions& options) {
         out.MakeFolder(target.parent_path());
         const std::string local = Utf8Text(target);
         auto file = std::make_unique<LocalOutput>(local);
-        ReadToEnd(in.get(), source, entry.name, StreamSink(file->stream(), local), progress);
+        ReadToEnd(in.get(), source, entry.name, StreamSink(file->stream(), Quoted(local)), progress);
         file->Close();
         out.Stage(std::move(file));
         progress.FileDone();
