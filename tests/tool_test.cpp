@@ -87,8 +87,8 @@ TEST(ToolHelp, TheManualPageIsAPageOfItsOwn) {
         std::istringstream lines(text);
         for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
     }
-    for (const char* section : {"NAME", "SYNOPSIS", "DESCRIPTION", "COMMANDS", "EXAMPLES",
-                                "EXIT STATUS", "SEE ALSO"}) {
+    for (const char* section :
+         {"NAME", "SYNOPSIS", "DESCRIPTION", "COMMANDS", "EXAMPLES", "EXIT STATUS", "SEE ALSO"}) {
         EXPECT_NE(man.out.find(std::string("\n") + section + "\n"), std::string::npos) << section;
     }
     EXPECT_NE(man.out.find("zip(1), unzip(1), sqlite3(1)"), std::string::npos);
@@ -99,7 +99,8 @@ TEST(ToolHelp, TheManualPageIsAPageOfItsOwn) {
     for (std::string line; std::getline(readme, line);) {
         if (line.rfind("```", 0) == 0) inShell = line == "```sh";
         if (!inShell || line.rfind("kivfs ", 0) != 0) continue;
-        const std::string command = line.substr(0, line.find_last_not_of(' ', line.find('#') - 1) + 1);
+        const std::string command =
+            line.substr(0, line.find_last_not_of(' ', line.find('#') - 1) + 1);
         EXPECT_NE(man.out.find("\n       " + command + "\n"), std::string::npos) << command;
         ++examples;
     }
@@ -200,10 +201,10 @@ TEST(ToolErrors, CausesAreNamed) {
     TempDir dir;
     WriteBytes(dir / "secret.txt", "12345");
     WriteBytes(dir / "plain.txt", "plain");
-    ASSERT_EQ(RunShell("zip -q -P pw secret.zip secret.txt && zip -q secret.zip plain.txt",
-                       dir.path())
-                  .status,
-              0);
+    ASSERT_EQ(
+        RunShell("zip -q -P pw secret.zip secret.txt && zip -q secret.zip plain.txt", dir.path())
+            .status,
+        0);
     ExpectFailure(RunTool({"cat", "secret.zip:secret.txt"}, dir.path()),
                   "kivfs: cannot open 'secret.zip:secret.txt': encrypted entry (not supported)\n");
     const ToolResult listing = RunTool({"ls", "-l", "secret.zip"}, dir.path());
@@ -230,9 +231,9 @@ TEST(ToolErrors, CausesAreNamed) {
     EXPECT_FALSE(PathExists(dir / "new.db"));
     std::filesystem::remove(dir / "plain.txt");
 
-    ExpectFailure(RunShell("(" + ToolCommand({"cat", "secret.zip:plain.txt"}) + " >/dev/full)",
-                           dir.path()),
-                  "kivfs: cannot write to standard output: no space left on device\n");
+    ExpectFailure(
+        RunShell("(" + ToolCommand({"cat", "secret.zip:plain.txt"}) + " >/dev/full)", dir.path()),
+        "kivfs: cannot write to standard output: no space left on device\n");
 
     // The mount was made; the path climbs above its root.
     std::filesystem::create_directory(dir / "games");
@@ -259,13 +260,16 @@ TEST(ToolInterrupt, SignalsLeaveTheTargetAsItWas) {
                           Case{"TERM", "new.db:a.txt", "new.db.kivfs-part-journal", 143}}) {
         SCOPED_TRACE(c.signal);
         // A job of a script starts with SIGINT ignored; env restores it.
-        const ToolResult run = RunShell(
-            "(mkfifo fifo && { env --default-signal=INT,TERM " +
-                ToolCommand({"put", c.target, "-"}) +
-                " <fifo & } && pid=$! && exec 3>fifo && printf new >&3 && "
-                "while [ ! -e " + c.journal + " ] && kill -0 $pid 2>/dev/null; do :; done; "
-                "kill -" + c.signal + " $pid; exec 3>&-; wait $pid; echo $? >status; rm fifo)",
-            dir.path());
+        const ToolResult run =
+            RunShell("(mkfifo fifo && { env --default-signal=INT,TERM " +
+                         ToolCommand({"put", c.target, "-"}) +
+                         " <fifo & } && pid=$! && exec 3>fifo && printf new >&3 && "
+                         "while [ ! -e " +
+                         c.journal +
+                         " ] && kill -0 $pid 2>/dev/null; do :; done; "
+                         "kill -" +
+                         c.signal + " $pid; exec 3>&-; wait $pid; echo $? >status; rm fifo)",
+                     dir.path());
         EXPECT_EQ(ReadBytes(dir / "status"), std::to_string(c.status) + "\n");
         EXPECT_EQ(run.err, "kivfs: interrupted by SIG" + c.signal + "; nothing was changed\n");
         std::filesystem::remove(dir / "status");

@@ -9,8 +9,8 @@
 
 #include "Commands.h"
 #include "Interrupt.h"
-#include "ToolError.h"
 #include "LocalFiles.h"
+#include "ToolError.h"
 #include "ZipWriter.h"
 #include "kivfs.h"
 

@@ -101,9 +101,9 @@ Container Container::Open(const std::string& path, OpenMode mode, const std::str
         // An archive is refused as a whole for one unsupported reason only.
         const bool zip64 = kind == ContainerKind::ZipArchive &&
                            kivfsLastError() == KIVFS_ERR_UNSUPPORTED && NeedsZip64(path);
-        throw ToolError("cannot open " + std::string(KindText(kind)) + " " + Quoted(shown) + ": " +
-                        (zip64 ? "zip64 archive (not supported)"
-                               : LibraryReason("the library refused it")));
+        throw ToolError(
+            "cannot open " + std::string(KindText(kind)) + " " + Quoted(shown) + ": " +
+            (zip64 ? "zip64 archive (not supported)" : LibraryReason("the library refused it")));
     }
     return Container(std::move(dir), kind, shown);
 }
@@ -125,7 +125,8 @@ std::string Container::Reason(const std::string& name, const std::string& fallba
     }
     const ZipEntryFacts facts = LookUpZipEntry(path_, name);
     if (facts.encrypted) return "encrypted entry (not supported)";
-    if (facts.found) return "compression method " + std::to_string(facts.method) + " (not supported)";
+    if (facts.found)
+        return "compression method " + std::to_string(facts.method) + " (not supported)";
     return LibraryReason(fallback);
 }
 

@@ -28,7 +28,8 @@ void RunCat(const std::string& argument) {
     const Container container = Container::Open(source.container, OpenMode::MustExist);
     FilePtr file = OpenFileForReading(container, source.name);
     Progress silent;
-    ReadToEnd(file.get(), container, source.name, StreamSink(std::cout, "to standard output"), silent);
+    ReadToEnd(file.get(), container, source.name, StreamSink(std::cout, "to standard output"),
+              silent);
 }
 
 // The size is measured only for a progress display: on a compressed zip
@@ -50,7 +51,8 @@ void RunGet(const CopyOptions& options) {
     const int size = IsTerminal(stderr) ? FileSizeOf(file.get()) : 0;
     Progress progress(ProgressWanted(false, size > 0 ? size : 0), size > 0 ? size : 0, 1);
     LocalOutput out(local);
-    ReadToEnd(file.get(), container, source.name, StreamSink(out.stream(), Quoted(local)), progress);
+    ReadToEnd(file.get(), container, source.name, StreamSink(out.stream(), Quoted(local)),
+              progress);
     out.Commit();
     progress.FileDone();
     progress.Finish();

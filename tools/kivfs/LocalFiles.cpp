@@ -15,7 +15,8 @@ namespace {
 
 // A system's message in the lower case that error lines use.
 std::string LowerFirst(std::string text) {
-    if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    if (!text.empty())
+        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
     return text;
 }
 

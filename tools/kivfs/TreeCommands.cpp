@@ -111,9 +111,9 @@ bool HasZipExtension(const std::string& path) {
 // (which a store of that name would only pass for), or "".
 std::string ForeignSuffix(const std::string& path) {
     static const char* const kSuffixes[] = {
-        ".tar.gz", ".tar.bz2", ".tar.xz", ".tar.zst", ".tar", ".tgz", ".tbz2", ".txz",
-        ".gz",     ".bz2",     ".xz",     ".zst",     ".lz",  ".lzma", ".7z",  ".rar",
-        ".cab",    ".iso",     ".jar",    ".war",     ".apk", ".pk3", ".cpio", ".ar"};
+        ".tar.gz", ".tar.bz2", ".tar.xz", ".tar.zst", ".tar", ".tgz",  ".tbz2", ".txz",
+        ".gz",     ".bz2",     ".xz",     ".zst",     ".lz",  ".lzma", ".7z",   ".rar",
+        ".cab",    ".iso",     ".jar",    ".war",     ".apk", ".pk3",  ".cpio", ".ar"};
     for (const char* suffix : kSuffixes) {
         const std::string text = suffix;
         if (path.size() > text.size() && LowerTail(path, text.size()) == text) return text;
@@ -201,8 +201,7 @@ void PackIntoZip(const Container& source, const std::vector<PackFile>& files,
         }
     }
     if (entries.size() > kZipEntryLimit) {
-        throw ToolError("cannot write " + Quoted(target) + ": " +
-                        std::to_string(entries.size()) +
+        throw ToolError("cannot write " + Quoted(target) + ": " + std::to_string(entries.size()) +
                         " entries (files and folders), more than the 65,534 a zip archive holds "
                         "without zip64 records, which kivfs does not read");
     }
@@ -248,8 +247,7 @@ void RunPack(const TreeOptions& options) {
         PackIntoStore(source, files, to.container, targetFolder, what, progress, skips);
     }
     progress.Finish();
-    skips.ThrowIfAny("packed " + Counted(files.size(), "file") + " into " +
-                     Quoted(options.target));
+    skips.ThrowIfAny("packed " + Counted(files.size(), "file") + " into " + Quoted(options.target));
 }
 
 // The local side of unpack: files are written to part files beside their
@@ -332,7 +330,8 @@ void RunUnpack(const TreeOptions& options) {
         out.MakeFolder(target.parent_path());
         const std::string local = Utf8Text(target);
         auto file = std::make_unique<LocalOutput>(local);
-        ReadToEnd(in.get(), source, entry.name, StreamSink(file->stream(), Quoted(local)), progress);
+        ReadToEnd(in.get(), source, entry.name, StreamSink(file->stream(), Quoted(local)),
+                  progress);
         file->Close();
         out.Stage(std::move(file));
         progress.FileDone();
@@ -340,8 +339,7 @@ void RunUnpack(const TreeOptions& options) {
     }
     out.Finish();
     progress.Finish();
-    skips.ThrowIfAny("unpacked " + Counted(unpacked, "file") + " into " +
-                     Quoted(options.target));
+    skips.ThrowIfAny("unpacked " + Counted(unpacked, "file") + " into " + Quoted(options.target));
 }
 
 }  // namespace

@@ -27,8 +27,7 @@ std::uint32_t Read32(const std::string& bytes, std::size_t at) {
 }
 
 bool SameIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
@@ -45,7 +44,8 @@ struct Tail {
 Tail ReadTail(std::ifstream& in) {
     Tail tail;
     in.seekg(0, std::ios::end);
-    const std::uintmax_t size = static_cast<std::uintmax_t>(std::max<std::streamoff>(in.tellg(), 0));
+    const std::uintmax_t size =
+        static_cast<std::uintmax_t>(std::max<std::streamoff>(in.tellg(), 0));
     const std::uintmax_t want = std::min<std::uintmax_t>(size, kEndSize + 65535 + kLocatorSize);
     tail.offset = size - want;
     tail.bytes.resize(static_cast<std::size_t>(want));
@@ -98,8 +98,8 @@ ZipEntryFacts LookUpZipEntry(const std::string& path, const std::string& name) {
     for (std::size_t at = 0; at + kCentralSize <= directory.size();) {
         if (directory.compare(at, 4, kCentralHeader) != 0) break;
         const std::size_t nameLength = Read16(directory, at + 28);
-        const std::size_t next =
-            at + kCentralSize + nameLength + Read16(directory, at + 30) + Read16(directory, at + 32);
+        const std::size_t next = at + kCentralSize + nameLength + Read16(directory, at + 30) +
+                                 Read16(directory, at + 32);
         if (at + kCentralSize + nameLength > directory.size()) break;
         const std::string entryName = directory.substr(at + kCentralSize, nameLength);
         ZipEntryFacts facts{true, (Read16(directory, at + 8) & 1) != 0,

@@ -12,9 +12,9 @@ namespace kivfs_tool {
 
 struct ZipEntryFacts {
     bool found = false;
-    bool encrypted = false;   // general-purpose flag bit 0
-    int method = 0;           // 0 stored, 8 deflated, others not read
-    std::uint32_t size = 0;   // uncompressed size, as recorded
+    bool encrypted = false;  // general-purpose flag bit 0
+    int method = 0;          // 0 stored, 8 deflated, others not read
+    std::uint32_t size = 0;  // uncompressed size, as recorded
 };
 
 // True when the archive at `path` has zip64 end records, or counts and
