@@ -53,6 +53,7 @@ void RunGet(const CopyOptions& options) {
     LocalOutput out(local);
     ReadToEnd(file.get(), container, source.name, StreamSink(out.stream(), Quoted(local)),
               progress);
+    ThrowIfInterrupted();
     out.Commit();
     progress.FileDone();
     progress.Finish();
