@@ -348,12 +348,10 @@ void AddTreeCommands(CLI::App& app) {
     auto pack = std::make_shared<TreeOptions>();
     CLI::App* packCommand = app.add_subcommand(
         "pack",
-        "Copy every file of a container (or of a folder of it, SOURCE:DIR) into a store, created "
-        "if missing, in one transaction (into its folder DIR for TARGET:DIR), or, for a name "
-        "ending in .zip or with --zip, into a new deflated zip archive replacing any old one; "
-        "all of it or, on failure or interruption, nothing. Only contents are kept: no modes, "
-        "times, links or empty folders. Files that cannot be read are named and skipped (exit "
-        "status 1)");
+        "Copy every file of a container (or of its folder, SOURCE:DIR) into a store (or its "
+        "folder, TARGET:DIR) in one transaction, or into a new deflated zip archive for a name "
+        "ending in .zip or with --zip; all or nothing. Files that cannot be read are named and "
+        "skipped (exit status 1)");
     packCommand->add_option("SOURCE", pack->source, "The container (or CONTAINER:DIR) to copy")
         ->required();
     packCommand
@@ -370,10 +368,9 @@ void AddTreeCommands(CLI::App& app) {
     auto unpack = std::make_shared<TreeOptions>();
     CLI::App* unpackCommand = app.add_subcommand(
         "unpack",
-        "Copy every file and directory of a container (or of a folder of it, CONTAINER:DIR, "
-        "named relative to it) into a local folder (created if missing); all of it or, on "
-        "failure or interruption, nothing. Names that would land outside the folder, or that a "
-        "folder must not hold, are named and skipped (exit status 1)");
+        "Copy every file and directory of a container (or of its folder, CONTAINER:DIR) into a "
+        "local folder; all or nothing. Names that would land outside it, or that a folder must "
+        "not hold, are named and skipped (exit status 1)");
     unpackCommand
         ->add_option("CONTAINER", unpack->source, "The container (or CONTAINER:DIR) to copy")
         ->required();
