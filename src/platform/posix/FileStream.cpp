@@ -62,9 +62,11 @@ int CloseWithCause(int fd, int cause) {
 // O_NONBLOCK makes the open of a FIFO return at once (or fail with ENXIO for
 // a writer without a reader) instead of waiting for its peer; O_NOCTTY keeps
 // a terminal from becoming the process's controlling one. Once fstat has
-// shown a regular file, the "w" truncation is done, O_NONBLOCK is cleared
-// (F_SETFL keeps O_APPEND) and the descriptor becomes a stream with the
-// caller's own mode text, which fdopen neither truncates nor re-creates.
+// shown a regular file, the "w" truncation is done and the descriptor becomes
+// a stream with the caller's own mode text, which fdopen neither truncates
+// nor re-creates. O_NONBLOCK stays set: on a regular file read(2) and
+// write(2) ignore it (they never return EAGAIN there), so clearing it would
+// only cost every open one more system call.
 int FileStream::Open(const std::string& path, const char* modeText) {
     ModeRequest request;
     if (!ParseMode(modeText, request)) return KIVFS_ERR_ARGUMENT;
@@ -74,7 +76,6 @@ int FileStream::Open(const std::string& path, const char* modeText) {
     if (::fstat(fd, &info) != 0) return CloseWithCause(fd, ErrnoToCode(errno));
     if (!S_ISREG(info.st_mode)) return CloseWithCause(fd, KIVFS_ERR_NOT_A_FILE);
     if ((request.truncate && info.st_size > 0 && ::ftruncate(fd, 0) != 0) ||
-        ::fcntl(fd, F_SETFL, request.flags & O_APPEND) != 0 ||
         (request.atEnd && ::lseek(fd, 0, SEEK_END) < 0)) {
         return CloseWithCause(fd, ErrnoToCode(errno));
     }
