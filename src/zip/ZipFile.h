@@ -18,7 +18,9 @@
 
 #include <zzip/zzip.h>
 
+#include "backend/Failure.h"
 #include "backend/FsFile.h"
+#include "kivfs.h"
 #include "zip/DirectStoredRead.h"
 
 namespace kivfs {
@@ -38,8 +40,8 @@ class ZipFile : public FsFile {
     // (a CRC-32 mismatch included; every read fails then until one starts
     // again from offset 0).
     int Read(void* buffer, int length) override;
-    // Archives are read only: writes nothing and returns 0.
-    int Write(const void*, int) override { return 0; }
+    // Archives are read only: writes nothing and returns 0 (READ_ONLY).
+    int Write(const void*, int) override { return ReadOnly(0); }
     // The offset in the uncompressed bytes.
     int Tell() override;
     // The new offset, or -1. A target past the end leaves the offset where it
@@ -49,10 +51,16 @@ class ZipFile : public FsFile {
     // 1 when the offset is at or past the entry's uncompressed size, or the
     // entry failed its CRC-32 check.
     int Error() override;
-    // Archives are read only: false.
-    bool Resize(unsigned int) override { return false; }
+    // Archives are read only: false (READ_ONLY).
+    bool Resize(unsigned int) override { return ReadOnly(false); }
 
   private:
+    // Notes that the entry cannot be written and gives `failure`.
+    template <typename Result>
+    static Result ReadOnly(Result failure) {
+        NoteFailure(KIVFS_ERR_READ_ONLY);
+        return failure;
+    }
     // Serves a read of `length` bytes at `offset` through direct_ and moves
     // the stream past them: the count (0 at the end), or -1.
     zzip_ssize_t ReadDirect(void* buffer, int length, int offset);
