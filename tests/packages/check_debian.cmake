@@ -8,7 +8,7 @@
 #   VERSION       the project's version
 #   DPKG_DEB      the dpkg-deb program
 #   OBJDUMP       an objdump that reads the build's shared libraries
-#   EXPECT_MAN    true when the build made the kivfs manual page
+#   EXPECT_MAN    true when the build installs the kivfs manual page
 #   SOURCE_DIR, C_COMPILER, PKG_CONFIG, EXTRA_FLAGS  as for
 #                 tests/consumer/check_consumer.cmake, which builds the host
 cmake_minimum_required(VERSION 3.19)
