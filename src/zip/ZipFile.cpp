@@ -8,23 +8,20 @@ namespace kivfs {
 
 namespace {
 
-// The entry's uncompressed size, as zziplib read it from the central header.
-int EntrySize(ZZIP_FILE* entry) {
-    ZZIP_STAT stat = {};
-    zzip_file_stat(entry, &stat);
-    return stat.st_size;
+// The entry's uncompressed size, as the reader read it from the central
+// header.
+int EntrySize(EntryReader& entry) {
+    EntryStat stat = {};
+    entry.Stat(stat);
+    return stat.size;
 }
 
 }  // namespace
 
-ZipFile::ZipFile(ZZIP_FILE* entry, std::uint32_t expectedCrc)
-    : entry_(entry), size_(EntrySize(entry)), expectedCrc_(expectedCrc) {}
+ZipFile::ZipFile(std::unique_ptr<EntryReader> entry, std::uint32_t expectedCrc)
+    : entry_(std::move(entry)), size_(EntrySize(*entry_)), expectedCrc_(expectedCrc) {}
 
-ZipFile::~ZipFile() {
-    zzip_file_close(entry_);
-}
-
-// zziplib reports a stored entry whose data runs past the end of the archive
+// The readers report a stored entry whose data runs past the end of the archive
 // as an early end (0), and when deflate data ends before the entry's size it
 // moves the offset to the end past bytes it never produced. Either way the
 // entry yields fewer bytes than its size: a damaged archive, told apart by
@@ -44,7 +41,7 @@ int ZipFile::Read(void* buffer, int length) {
         NoteFailure(KIVFS_ERR_CORRUPT);
         return -1;
     }
-    const auto count = zzip_file_read(entry_, buffer, static_cast<zzip_size_t>(length));
+    const std::int64_t count = entry_->Read(buffer, static_cast<std::size_t>(length));
     if (count < 0 || Tell() - before != count || (count == 0 && Tell() < size_) ||
         !Check(buffer, before, static_cast<int>(count))) {
         NoteFailure(KIVFS_ERR_CORRUPT);
@@ -65,11 +62,11 @@ bool ZipFile::Check(const void* bytes, int offset, int count) {
 }
 
 int ZipFile::Tell() {
-    return static_cast<int>(zzip_tell(entry_));
+    return static_cast<int>(entry_->Tell());
 }
 
 int ZipFile::Seek(int offset, int origin) {
-    return static_cast<int>(zzip_seek(entry_, offset, origin));
+    return static_cast<int>(entry_->Seek(offset, origin));
 }
 
 int ZipFile::Error() {

@@ -1,8 +1,8 @@
 // ZipFile: one entry of a zip archive, open for reading.
 //
 // It yields the entry's uncompressed bytes whether the entry is stored or
-// deflated; zziplib copies or inflates them piece by piece through the
-// mapped handlers. The open entry counts as an open stream of its archive,
+// deflated; the reader copies or inflates them piece by piece through
+// the mapped handlers. The open entry counts as an open stream of its archive,
 // which keeps the archive (and its mapping) alive until the file is closed,
 // even after its ZipFs is gone.
 //
@@ -14,9 +14,10 @@
 
 #include <cstdint>
 
-#include <zzip/zzip.h>
+#include <memory>
 
 #include "backend/FsFile.h"
+#include "zip/ArchiveReader.h"
 
 namespace kivfs {
 
@@ -24,10 +25,10 @@ class ZipFile : public FsFile {
   public:
     // Takes ownership of an open entry stream (never null), whose bytes have
     // the CRC-32 `expectedCrc`.
-    ZipFile(ZZIP_FILE* entry, std::uint32_t expectedCrc);
+    ZipFile(std::unique_ptr<EntryReader> entry, std::uint32_t expectedCrc);
     // Closes the stream; the last stream of an archive whose ZipFs is gone
     // also frees the archive.
-    ~ZipFile() override;
+    ~ZipFile() override = default;
 
     // Uncompressed bytes: the count, 0 at the end or for a length that is not
     // positive, -1 when the archive cannot be read or its data is corrupt
@@ -55,7 +56,7 @@ class ZipFile : public FsFile {
     bool Check(const void* bytes, int offset, int count);
 
     // Never null.
-    ZZIP_FILE* entry_;
+    std::unique_ptr<EntryReader> entry_;
     // The entry's uncompressed size, >= 0 (ZipFs opens no other entry).
     int size_;
     std::uint32_t expectedCrc_;

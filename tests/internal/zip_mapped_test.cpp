@@ -1,4 +1,4 @@
-// The mapped-archive handlers that zziplib reads archives through, and the
+// The mapped-archive handlers that the zip readers read archives through, and the
 // fault-safe mapping under them.
 #include <gtest/gtest.h>
 
@@ -75,7 +75,7 @@ TEST(MappedHandlers, RefusesWhatCannotBeMappedWhole) {
     EXPECT_EQ(MappedArchiveTable::Instance().Count(), before);
     const int limit = MappedOpen((dir / "limit").c_str(), 0);
     ASSERT_GE(limit, 1);
-    EXPECT_EQ(MappedSize(limit), static_cast<zzip_off_t>(FileMapping::kMaxSize));
+    EXPECT_EQ(MappedSize(limit), static_cast<std::int64_t>(FileMapping::kMaxSize));
     EXPECT_EQ(MappedClose(limit), 0);
 }
 
