@@ -166,6 +166,10 @@ std::vector<std::string> ZipTranscript(const std::string& path, kivfs::ArchiveOp
             SeekStep(*first, 20, 1, out);
             SeekStep(*first, 2, 0, out);
         }
+        // A forward seek right after the stream that read last was closed.
+        second = Open(*fs, files[1], out);
+        second.reset();
+        if (first) SeekStep(*first, 1, 1, out);
     }
     if (!files.empty()) {
         auto last = Open(*fs, files.back(), out);

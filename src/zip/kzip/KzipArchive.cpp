@@ -11,18 +11,21 @@ const KzipIo& MappedKzipIo() {
     return io;
 }
 
+// In central-directory order, the order of the directory's entries.
 void KzipArchive::VisitNames(const std::function<void(const char*)>& visit) {
     for (std::size_t index = 0; index < directory_->Count(); ++index) {
         visit(directory_->NameOf(index));
     }
 }
 
+// A pointer VisitNames did not hand out opens nothing.
 std::unique_ptr<EntryReader> KzipArchive::OpenEntry(const char* storedName) {
     const std::size_t index = directory_->IndexOf(storedName);
     if (index == directory_->Count()) return nullptr;
     return KzipEntry::Open(directory_, index);
 }
 
+// A directory that does not read closes the handle as it goes.
 std::unique_ptr<ArchiveReader> OpenWithKzip(int handle) {
     std::shared_ptr<KzipDirectory> directory = KzipDirectory::Open(handle, MappedKzipIo());
     if (!directory) return nullptr;

@@ -59,6 +59,7 @@ std::shared_ptr<KzipDirectory> KzipDirectory::Open(int handle, const KzipIo& io)
     return directory;
 }
 
+// The last owner closes the file: the archive and every stream hold one.
 KzipDirectory::~KzipDirectory() {
     io_.close(handle_);
 }

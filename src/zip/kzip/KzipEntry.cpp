@@ -18,6 +18,8 @@ constexpr int kFromStart = 0, kFromHere = 1, kFromEnd = 2;
 
 }  // namespace
 
+// The method is checked first, as zziplib refuses other methods before it
+// reads the local header.
 std::unique_ptr<KzipEntry> KzipEntry::Open(std::shared_ptr<KzipDirectory> directory,
                                            std::size_t index) {
     const KzipDirectory::Entry& entry = directory->At(index);
@@ -61,6 +63,8 @@ bool KzipEntry::Start() {
     return true;
 }
 
+// Streams share the file's one read position: the stream that read last
+// holds it, any other seeks back to where it stopped.
 bool KzipEntry::Attach() {
     if (directory_->current == this) return true;
     if (directory_->Io().seeks(directory_->Handle(), position_, kFromStart) < 0) return false;
@@ -68,6 +72,8 @@ bool KzipEntry::Attach() {
     return true;
 }
 
+// Deflated data is inflated again from its start, with a fresh piece read
+// at the next read.
 bool KzipEntry::Rewind() {
     directory_->current = this;
     if (directory_->Io().seeks(directory_->Handle(), dataStart_, kFromStart) < 0) return false;
@@ -81,6 +87,7 @@ bool KzipEntry::Rewind() {
     return true;
 }
 
+// No more than what is left of the entry is asked for, whatever the method.
 std::int64_t KzipEntry::Read(void* buffer, std::size_t length) {
     if (left_ == 0) return 0;
     const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(left_, length));
@@ -178,6 +185,7 @@ std::int64_t KzipEntry::Seek(std::int64_t offset, int whence) {
     return Tell();
 }
 
+// The central header's values, in the ints the backend takes them as.
 bool KzipEntry::Stat(EntryStat& stat) {
     stat = EntryStat{entry_.method, static_cast<int>(entry_.compressedSize),
                      static_cast<int>(entry_.size)};

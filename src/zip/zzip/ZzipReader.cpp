@@ -17,6 +17,7 @@ zzip_strings_t* ZzipExtensions() {
     return extensions;
 }
 
+// The EntryReader calls are zziplib's own, results passed on unchanged.
 class ZzipEntry : public EntryReader {
   public:
     explicit ZzipEntry(ZZIP_FILE* entry) : entry_(entry) {}
@@ -44,6 +45,7 @@ class ZzipEntry : public EntryReader {
     ZZIP_FILE* entry_;
 };
 
+// Names and opens go through ZipEntryNames, which knows zziplib's record.
 class ZzipArchive : public ArchiveReader {
   public:
     explicit ZzipArchive(ZZIP_DIR* archive) : archive_(archive) {}
