@@ -80,6 +80,10 @@ TEST(MappedHandlers, RefusesWhatCannotBeMappedWhole) {
 }
 
 TEST(MappedHandlers, FileCutShortGivesReadErrorsWithThePositionKept) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows refuses to cut short a file that is mapped, and a failing medium "
+                    "(EXCEPTION_IN_PAGE_ERROR) cannot be made here";
+#endif
     TempDir dir;
     WriteBytes(dir / "file", std::string(1 << 18, 'x'));
     const int handle = MappedOpen((dir / "file").c_str(), 0);
@@ -98,6 +102,10 @@ TEST(MappedHandlers, FileCutShortGivesReadErrorsWithThePositionKept) {
 }
 
 TEST(MappedHandlers, ThreadsRecoverTheirOwnFaults) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows refuses to cut short a file that is mapped, and a failing medium "
+                    "(EXCEPTION_IN_PAGE_ERROR) cannot be made here";
+#endif
     TempDir dir;
     auto work = [&dir](int id, bool* ok) {
         const std::string path = dir / ("file" + std::to_string(id));
@@ -125,6 +133,10 @@ TEST(MappedHandlers, ThreadsRecoverTheirOwnFaults) {
 // A SIGBUS that is not a fault of our copy reaches the handler that was there
 // before ours, or, when there was none, ends the process as it would have.
 TEST(MappedHandlersDeathTest, OtherBusErrorsArePassedOn) {
+#ifndef SIGBUS
+    GTEST_SKIP() << "no SIGBUS here: a fault in a view is a structured exception, which only "
+                    "the copy out of the view catches";
+#else
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     TempDir dir;
     // Runs in the child, which made its own folder when it re-ran this test:
@@ -146,6 +158,7 @@ TEST(MappedHandlersDeathTest, OtherBusErrorsArePassedOn) {
         },
         ::testing::ExitedWithCode(42), "");
     EXPECT_DEATH(mapThenRaise(), "");
+#endif
 }
 
 }  // namespace
