@@ -52,13 +52,14 @@ std::unique_ptr<FsBackend> OpenZipFsWith(const std::string& path, ArchiveOpener 
     std::optional<CheckedArchive> checked = ArchiveValidator(*mapped).Check();
     if (!checked) return nullptr;
     mapped->Restrict(checked->length);
+    const MappedArchive* file = mapped.get();
     const int handle = MappedArchiveTable::Instance().Add(std::move(mapped));
     std::unique_ptr<ArchiveReader> archive = open(handle);
     if (!archive) {
         NoteFailure(KIVFS_ERR_CORRUPT);
         return nullptr;
     }
-    return std::make_unique<ZipFs>(std::move(archive), std::move(checked->entries));
+    return std::make_unique<ZipFs>(std::move(archive), std::move(checked->entries), file);
 }
 
 }  // namespace kivfs

@@ -1,5 +1,8 @@
 #include "zip/ZipFile.h"
 
+#include <algorithm>
+#include <cstdio>
+
 #include "backend/Failure.h"
 #include "kivfs.h"
 #include "zip/Crc32.h"
@@ -18,8 +21,12 @@ int EntrySize(EntryReader& entry) {
 
 }  // namespace
 
-ZipFile::ZipFile(std::unique_ptr<EntryReader> entry, std::uint32_t expectedCrc)
-    : entry_(std::move(entry)), size_(EntrySize(*entry_)), expectedCrc_(expectedCrc) {}
+ZipFile::ZipFile(std::unique_ptr<EntryReader> entry, std::uint32_t expectedCrc,
+                 DirectStoredRead direct)
+    : entry_(std::move(entry)),
+      direct_(direct),
+      size_(EntrySize(*entry_)),
+      expectedCrc_(expectedCrc) {}
 
 // The readers report a stored entry whose data runs past the end of the archive
 // as an early end (0), and when deflate data ends before the entry's size it
@@ -41,13 +48,27 @@ int ZipFile::Read(void* buffer, int length) {
         NoteFailure(KIVFS_ERR_CORRUPT);
         return -1;
     }
-    const std::int64_t count = entry_->Read(buffer, static_cast<std::size_t>(length));
+    const std::int64_t count = direct_.Serves(length)
+                                   ? ReadDirect(buffer, length, before)
+                                   : entry_->Read(buffer, static_cast<std::size_t>(length));
     if (count < 0 || Tell() - before != count || (count == 0 && Tell() < size_) ||
         !Check(buffer, before, static_cast<int>(count))) {
         NoteFailure(KIVFS_ERR_CORRUPT);
         return -1;
     }
     return static_cast<int>(count);
+}
+
+// The stream is moved only after the bytes arrived, so a failed read leaves
+// the offset where it was, as a failed copy in the stream does. Moving a
+// stored entry's stream forward is a seek in the archive, with no copy.
+std::int64_t ZipFile::ReadDirect(void* buffer, int length, int offset) {
+    const int count = std::min(length, size_ - offset);
+    if (count <= 0) return 0;
+    if (!direct_.Read(static_cast<std::uint32_t>(offset), buffer, static_cast<std::size_t>(count)))
+        return -1;
+    if (entry_->Seek(offset + count, 0) != offset + count) return -1;
+    return count;
 }
 
 // Reads at other offsets (after a seek) are not checked; reading on from

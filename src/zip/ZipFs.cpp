@@ -52,6 +52,15 @@ bool Readable(const CentralEntry& entry) {
 
 }  // namespace
 
+// Only a stored entry's bytes can be copied straight out of the archive; its
+// size was checked to match its data's (SizesHoldTogether).
+DirectStoredRead ZipFs::DirectRoute(EntryReader& entry, const CentralEntry& central) const {
+    if (central.method != kStoredMethod) return {};
+    EntryStat stat = {};
+    entry.Stat(stat);
+    return DirectStoredRead(mapped_, central.localHeader, static_cast<std::uint32_t>(stat.size));
+}
+
 const ZipIndex& ZipFs::Index() {
     if (!index_) index_ = std::make_unique<ZipIndex>(*archive_);
     return *index_;
@@ -83,7 +92,8 @@ std::unique_ptr<FsFile> ZipFs::OpenFile(const std::string& name, int) {
         return nullptr;
     }
     if (!SizesHoldTogether(*entry)) return nullptr;
-    return std::make_unique<ZipFile>(std::move(entry), central.crc32);
+    const DirectStoredRead direct = DirectRoute(*entry, central);
+    return std::make_unique<ZipFile>(std::move(entry), central.crc32, direct);
 }
 
 std::unique_ptr<FsEnum> ZipFs::CreateEnum(const std::string& name) {

@@ -18,6 +18,8 @@
 #include "backend/FsBackend.h"
 #include "zip/ArchiveReader.h"
 #include "zip/CentralEntry.h"
+#include "zip/DirectStoredRead.h"
+#include "zip/MappedArchive.h"
 #include "zip/ZipIndex.h"
 #include "zip/ZipTree.h"
 
@@ -26,9 +28,12 @@ namespace kivfs {
 class ZipFs : public ReadOnlyFsBackend {
   public:
     // Takes ownership of an open archive (never null), with the central
-    // entries the archive check read from it, in the same order.
-    ZipFs(std::unique_ptr<ArchiveReader> archive, std::vector<CentralEntry> entries)
-        : archive_(std::move(archive)), entries_(std::move(entries)) {}
+    // entries the archive check read from it, in the same order. `mapped` is
+    // the file the reader reads it from (never null), which lives as long as
+    // the archive or any entry file of it.
+    ZipFs(std::unique_ptr<ArchiveReader> archive, std::vector<CentralEntry> entries,
+          const MappedArchive* mapped)
+        : archive_(std::move(archive)), entries_(std::move(entries)), mapped_(mapped) {}
     // Closes the archive; the reader defers the real close, and with it the
     // unmapping, until the last entry file of the archive is closed.
     ~ZipFs() override = default;
@@ -45,6 +50,8 @@ class ZipFs : public ReadOnlyFsBackend {
     bool IsDirectoryExist(const std::string& name, bool* exists) override;
 
   private:
+    // How the entry file of the open `entry` may read it directly.
+    DirectStoredRead DirectRoute(EntryReader& entry, const CentralEntry& central) const;
     // The index, filled on first use; archiveLock_ held.
     const ZipIndex& Index();
     // The listing of `name`, made under archiveLock_.
@@ -54,6 +61,8 @@ class ZipFs : public ReadOnlyFsBackend {
     std::unique_ptr<ArchiveReader> archive_;
     // One per entry the reader lists, in its order.
     std::vector<CentralEntry> entries_;
+    // Never null; read directly by large reads of stored entries.
+    const MappedArchive* mapped_;
     // Null until the first existence query or the second OpenFile.
     std::unique_ptr<ZipIndex> index_;
     // Whether OpenFile ran before: the first open scans the central directory
