@@ -23,19 +23,18 @@
 #include <string_view>
 #include <unordered_map>
 
-#include <zzip/zzip.h>
-
 #include "backend/SnapshotListing.h"
+#include "zip/ArchiveReader.h"
 
 namespace kivfs {
 
 class ZipTree {
   public:
     // Every directory of `archive`; the archive is not kept.
-    static std::shared_ptr<const ZipTree> Make(ZZIP_DIR* archive);
+    static std::shared_ptr<const ZipTree> Make(ArchiveReader& archive);
     // The listing of `dirPath` ("" or ending with "/") alone, by one pass
     // over `archive`.
-    static std::shared_ptr<const SnapshotListing> ListOne(ZZIP_DIR* archive,
+    static std::shared_ptr<const SnapshotListing> ListOne(ArchiveReader& archive,
                                                           const std::string& dirPath);
     // The listing of `dirPath` in `tree`, sharing the tree's ownership;
     // empty for a directory no entry lies below. `dirPath` is "" or ends
