@@ -28,10 +28,13 @@ wineserver=/usr/lib/wine/wineserver
 # kivfs.exe does not start fails here, before ctest, saying so.
 run_suite() {
     export WINEPREFIX="$root/$1/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    # (A server already running for the prefix is kept.)
-    "$wineserver" -p 600 </dev/null >/dev/null 2>&1 || true
-    # Starting the prefix's services here keeps them from holding on to the
-    # output pipes of the first test ctest runs.
+    # A server left from an earlier command may not be ours (another
+    # persistence, outside the namespace of tools/with-i386.sh): start anew.
+    "$wineserver" -k </dev/null >/dev/null 2>&1 || true
+    "$wineserver" -p 600 </dev/null >/dev/null 2>&1
+    # Wine's services, started here with no terminal or pipe of ours, serve
+    # the whole run; tools/wine-run.sh keeps any a test starts itself from
+    # holding ctest's pipe.
     "$wine64" wineboot --init </dev/null >/dev/null 2>&1
     suite=0
     if ! "$2" "$1/bin/kivfs.exe" --version; then
@@ -62,11 +65,11 @@ if [ "$run_i686" != 0 ]; then
 fi
 
 # configure BUILD_DIR ARCH ZZIPLIB_PREFIX WINE: a cross build of one
-# architecture, its tests run by WINE.
+# architecture, its tests run by WINE through tools/wine-run.sh.
 configure() {
     cmake -S . -B "$1" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$2-w64-mingw32.cmake" \
-        -DCMAKE_CROSSCOMPILING_EMULATOR="$4" \
+        -DCMAKE_CROSSCOMPILING_EMULATOR="$root/tools/wine-run.sh;$4" \
         -DKIVFS_ZZIPLIB_PREFIX="$3" -DKIVFS_BUILD_BENCH=OFF -DKIVFS_WERROR=ON >/dev/null
 }
 
