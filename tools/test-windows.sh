@@ -117,7 +117,10 @@ status=0
 i686_suite=skipped
 if [ "$run_i686" != 0 ]; then
     began=$(date +%s)
-    ./tools/with-i386.sh "$0" --i686-suite || status=1
+    if ! ./tools/with-i386.sh "$0" --i686-suite; then
+        echo "test-windows: the i686 suite failed (see above)" >&2
+        status=1
+    fi
     i686_suite="$(elapsed "$began") s"
 else
     echo "test-windows: KIVFS_WINDOWS_I686=0: the i686 suite is skipped (the i686 DLLs were checked statically only)"
@@ -132,7 +135,10 @@ cmake -DLIB=build-win64/bin/kivfs.dll -DOBJDUMP=x86_64-w64-mingw32-objdump \
     -DEXPECTED=tests/exported_symbols.txt -P tests/check_exports.cmake
 check_imports x86_64-w64-mingw32-objdump build-win64/bin/kivfs.dll
 began=$(date +%s)
-run_suite build-win64 "$wine64" || status=1
+if ! run_suite build-win64 "$wine64"; then
+    echo "test-windows: the x86_64 suite failed (see above)" >&2
+    status=1
+fi
 echo "test-windows: i686 build ${i686_build} s, i686 suite ${i686_suite}," \
     "x86_64 build ${x86_64_build} s, x86_64 suite $(elapsed "$began") s"
 exit $status

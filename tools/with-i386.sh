@@ -51,12 +51,17 @@ if [ ! -x "$qemu_dir/i386-binfmt-P" ]; then
         "qemu-i386: run tools/setup-deps.sh --windows-i686" >&2
     exit 1
 fi
-if ! unshare --user --map-root-user --mount "$0" --inside-namespace "$wine32" --version \
-    >/dev/null 2>&1; then
+if ! unshare --user --map-root-user --mount "$0" --inside-namespace true >/dev/null 2>&1; then
     echo "with-i386: this machine does not start 32-bit programs, and qemu-i386 cannot be" \
         "registered in a user namespace of our own (needs unprivileged user namespaces and" \
         "Linux 6.7 or later for a private binfmt_misc); register $qemu_dir/i386-binfmt-P" \
         "for i386 ELF files system-wide (flags OPF) or run on a machine that executes them" >&2
+    exit 1
+fi
+if ! unshare --user --map-root-user --mount "$0" --inside-namespace "$wine32" --version \
+    >/dev/null 2>&1; then
+    echo "with-i386: $wine32 does not start even through $qemu_dir/i386-binfmt-P" \
+        "(check that it runs: $qemu_dir/qemu-i386 --version)" >&2
     exit 1
 fi
 exec unshare --user --map-root-user --mount "$0" --inside-namespace "$@"
