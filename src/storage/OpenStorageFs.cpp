@@ -2,6 +2,9 @@
 
 #include <sqlite3.h>
 
+#include "backend/Failure.h"
+#include "kivfs.h"
+#include "platform/SystemPath.h"
 #include "storage/BusyWait.h"
 #include "storage/SqlText.h"
 #include "storage/SqliteFailure.h"
@@ -19,11 +22,11 @@ namespace {
 // host's rule, kept under a mutex per mount by the stub bridge), so the
 // connection is opened without SQLite's own mutex, which every call into
 // SQLite would otherwise take and release.
-sqlite3* OpenConnection(const std::string& path) {
+sqlite3* OpenConnection(const std::string& path, bool create) {
     sqlite3* db = nullptr;
-    int result =
-        sqlite3_open_v2(path.c_str(), &db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int createFlag = create ? SQLITE_OPEN_CREATE : 0;
+    int result = sqlite3_open_v2(path.c_str(), &db,
+                                 SQLITE_OPEN_READWRITE | createFlag | SQLITE_OPEN_NOMUTEX, nullptr);
     if (result != SQLITE_OK) {
         sqlite3_close(db);
         db = nullptr;
@@ -47,6 +50,26 @@ bool Run(sqlite3* db, const char* sql) {
     return false;
 }
 
+// sqlite3_exec's callback: a row was found.
+int NoteRow(void* found, int, char**, char**) {
+    *static_cast<bool*>(found) = true;
+    return 0;
+}
+
+// Whether the database holds the table, read without writing anything: a
+// 0-byte file reads as an empty database, holding none. A file that is no
+// database, or a lock held too long, fails the query (its cause noted).
+bool HasTable(sqlite3* db, bool* has) {
+    SqlText query("SELECT 1 FROM sqlite_master WHERE type='table' AND name=%Q COLLATE NOCASE;",
+                  kStorageTable);
+    *has = false;
+    const int result =
+        query.c_str() ? sqlite3_exec(db, query.c_str(), NoteRow, has, nullptr) : SQLITE_NOMEM;
+    if (result == SQLITE_OK) return true;
+    NoteSqliteFailure(db, result);
+    return false;
+}
+
 }  // namespace
 
 // Opens (creating when missing) the database at `path` and makes sure it has
@@ -55,13 +78,25 @@ bool Run(sqlite3* db, const char* sql) {
 // A file that is not a SQLite database fails one of the statements and is
 // refused. These statements run outside any transaction; on a read-only
 // store the table must exist already (its "if not exists" then writes
-// nothing).
-std::unique_ptr<FsBackend> OpenStorageFs(const std::string& path) {
-    sqlite3* db = OpenConnection(path);
+// nothing). When creation is refused, a missing file, an empty one and a
+// database without the table are no store (NOT_FOUND) and stay as they
+// were: nothing is created and nothing written.
+std::unique_ptr<FsBackend> OpenStorageFs(const std::string& path, StoreCreation creation) {
+    const bool create = creation == StoreCreation::Allowed;
+    if (!create && !IsSystemFile(path.c_str())) {
+        NoteFailure(KIVFS_ERR_NOT_FOUND);
+        return nullptr;
+    }
+    sqlite3* db = OpenConnection(path, create);
     if (!db) return nullptr;
     SqlText createTable("create table if not exists %s %s;", kStorageTable, kStorageColumns);
-    const bool ready = Run(db, "PRAGMA page_size=8192") && Run(db, "PRAGMA cache_size=400") &&
-                       Run(db, createTable.c_str());
+    bool hasTable = false;
+    bool ready = Run(db, "PRAGMA page_size=8192") && Run(db, "PRAGMA cache_size=400") &&
+                 (create ? Run(db, createTable.c_str()) : HasTable(db, &hasTable));
+    if (ready && !create && !hasTable) {
+        NoteFailure(KIVFS_ERR_NOT_FOUND);
+        ready = false;
+    }
     if (!ready) {
         sqlite3_close(db);
         return nullptr;

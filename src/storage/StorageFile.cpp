@@ -74,9 +74,14 @@ StorageFile::Row StorageFile::Bind(int64_t rowId) {
 
 // A handle kept from an earlier call exists only inside an explicit
 // transaction, where no other connection can change the row; a change made
-// through this store makes it fail, and its caller attaches afresh.
+// through this store (another handle's write past the end or resize, a
+// deletion) expires it, and the file then attaches afresh, learning the
+// row's length as this transaction sees it.
 StorageFile::Row StorageFile::Attach(bool writable) {
-    if (blob_.IsOpen() && (blob_.IsWritable() || !writable)) return Row::Found;
+    if (blob_.IsOpen() && (blob_.IsWritable() || !writable)) {
+        if (blob_.IsCurrent()) return Row::Found;
+        blob_.Close();
+    }
     const Row row = Locate();
     if (row != Row::Found) return row;
     return OpenBlob(writable) ? Row::Found : Row::Failed;
@@ -85,14 +90,17 @@ StorageFile::Row StorageFile::Attach(bool writable) {
 // Another connection may have shortened the row since the last call; the
 // position then falls back to the new end, so that it never lies past the
 // data. SQLITE_ERROR, on a row just found in this transaction, means a value
-// that is not a blob: a NULL Content (the copy of an empty file).
+// no handle opens on: a NULL Content (the copy of an empty file) or a number,
+// whose length is then that of its conversion (see ReadConverted).
 bool StorageFile::OpenBlob(bool writable) {
     const int result = blob_.Open(owner_.Db(), kStorageTable, "Content", at_.rowId, writable);
     if (result != SQLITE_OK && result != SQLITE_ERROR) {
         NoteSqliteFailure(owner_.Db(), result);
         return false;
     }
-    at_.size = static_cast<uint32_t>(blob_.Bytes());
+    const int64_t length = result == SQLITE_OK ? blob_.Bytes() : ReadConverted(nullptr, 0);
+    if (length < 0) return false;
+    at_.size = static_cast<uint32_t>(length);
     at_.position = std::min(at_.position, at_.size);
     return true;
 }
@@ -165,6 +173,11 @@ int StorageFile::ReadAttached(void* buffer, uint32_t length) {
         if (row != Row::Found) return 0;
         const uint32_t n = std::min(length, at_.size - at_.position);
         if (n == 0) return 0;
+        if (!blob_.IsOpen()) {  // a number
+            if (ReadConverted(buffer, n) < 0) return -1;
+            at_.position += n;
+            return static_cast<int>(n);
+        }
         if (!kept && !owner_.InTrans()) {
             return ReadThroughWindow(buffer, n) ? static_cast<int>(n) : -1;
         }
@@ -238,12 +251,19 @@ uint32_t StorageFile::ServeFetched(const unsigned char* content, void* buffer, u
 }
 
 // Equal versions mean that no row changed since the window was read, so its
-// bytes, the row and its size are all still as they were.
+// bytes, the row and its size are all still as they were. A read that runs
+// past the window's end, where the file goes on, is left to a handle, which
+// reads it whole (and the next window from its offset): every read gives
+// min(length, bytes left in the file), whatever the window holds.
 int StorageFile::ReadAhead(void* buffer, uint32_t length) {
     if (ahead_.empty()) return -1;
     const uint64_t end = uint64_t{aheadFrom_} + ahead_.size();
-    if (at_.position < aheadFrom_ || at_.position >= end ||
-        owner_.ContentVersion() != aheadVersion_) {
+    if (at_.position < aheadFrom_ || at_.position >= end) {
+        ahead_.clear();
+        return -1;
+    }
+    if (at_.position + uint64_t{length} > end && end < at_.size) return -1;
+    if (owner_.ContentVersion() != aheadVersion_) {
         ahead_.clear();
         return -1;
     }
@@ -315,7 +335,7 @@ bool StorageFile::WriteAttached(const void* buffer, uint32_t length, Binding& af
         if (row == Row::Failed || row == Row::Gone) return false;
         after = at_;
         const uint64_t end = uint64_t{at_.position} + length;
-        if (row == Row::Missing || end > at_.size) {
+        if (row == Row::Missing || end > at_.size || !blob_.IsOpen()) {
             return FitsInStore(owner_.Db(), end) && Extend(buffer, length, row, after);
         }
         const int result =
@@ -353,19 +373,20 @@ StorageFile::Inserted StorageFile::InsertFirst(const void* buffer, uint32_t leng
     return Inserted::Stored;
 }
 
-// A write past the end: the first `position` stored bytes, then `buffer`.
-// Cases with nothing to keep store `buffer` alone.
+// A write past the end, or into a value no handle writes (NULL, a number):
+// the stored bytes with `buffer` over them at the position. Cases with
+// nothing to keep store `buffer` alone.
 bool StorageFile::Extend(const void* buffer, uint32_t length, Row row, Binding& after) {
     blob_.Close();  // the rewrite leaves it stale
     const uint32_t end = at_.position + length;
-    after.size = end;
+    after.size = std::max(end, at_.size);
     after.position = end;
     if (row == Row::Missing) {
         after.rowId = InsertRow(buffer, length);
         return after.rowId != 0;
     }
-    if (at_.position == 0) return ReplaceContent(buffer, length);
-    return RewriteContent(at_.position, buffer, length, end);
+    if (at_.position == 0 && end >= at_.size) return ReplaceContent(buffer, length);
+    return RewriteContent(at_.position, buffer, length, after.size);
 }
 
 // The target is formed in unsigned 32-bit arithmetic, so a negative offset
@@ -432,7 +453,7 @@ bool StorageFile::ResizeAttached(uint32_t newSize, Binding& after) {
         after.rowId = InsertRow(nullptr, newSize);
         return after.rowId != 0;
     }
-    return RewriteContent(newSize, nullptr, 0, newSize);
+    return RewriteContent(0, nullptr, 0, newSize);
 }
 
 // Inserts the row with `bytes` as Content, or `length` zero bytes when
@@ -459,9 +480,9 @@ bool StorageFile::ReplaceContent(const void* bytes, uint32_t length) {
            update.BindInt64(2, at_.rowId) && update.Run() && sqlite3_changes(owner_.Db()) == 1;
 }
 
-// Builds the new Content: the first `keep` stored bytes (fewer if less is
-// stored), `tail` at offset `keep`, zero bytes elsewhere, `newSize` in all.
-bool StorageFile::RewriteContent(uint32_t keep, const void* tail, uint32_t tailLength,
+// Builds the new Content: the stored bytes (as many as fit), `tail` over
+// them at offset `at`, zero bytes elsewhere, `newSize` in all.
+bool StorageFile::RewriteContent(uint32_t at, const void* tail, uint32_t tailLength,
                                  uint32_t newSize) {
     std::vector<unsigned char> content;
     {
@@ -475,11 +496,27 @@ bool StorageFile::RewriteContent(uint32_t keep, const void* tail, uint32_t tailL
         }
         const void* bytes = query.ColumnBlob(0);  // before its length, as SQLite asks
         const uint32_t stored = static_cast<uint32_t>(query.ColumnBytes(0));
-        const size_t kept = std::min({keep, stored, newSize});
+        const size_t kept = std::min(stored, newSize);
         if (kept > 0) std::memcpy(content.data(), bytes, kept);
     }
-    if (tailLength > 0) std::memcpy(content.data() + keep, tail, tailLength);
+    if (tailLength > 0) std::memcpy(content.data() + at, tail, tailLength);
     return ReplaceContent(content.data(), newSize);
+}
+
+// SQLite's own conversion of the value to a blob, as CopyFile copies it and
+// the probe reads it: NULL is empty, a number its text ("12345").
+int64_t StorageFile::ReadConverted(void* buffer, uint32_t length) {
+    Statement query(owner_.Statements(), owner_.Fixed().contentById);
+    if (!query.BindInt64(1, at_.rowId) || query.Step() != SQLITE_ROW) return -1;
+    const auto* bytes = static_cast<const unsigned char*>(query.ColumnBlob(0));
+    const int64_t stored = query.ColumnBytes(0);  // after the blob, as SQLite asks
+    if (length == 0) return stored;
+    if (!bytes || at_.position + uint64_t{length} > static_cast<uint64_t>(stored)) {
+        NoteFailure(bytes ? KIVFS_ERR_IO : KIVFS_ERR_NO_MEMORY);
+        return -1;
+    }
+    std::memcpy(buffer, bytes + at_.position, length);
+    return stored;
 }
 
 }  // namespace kivfs

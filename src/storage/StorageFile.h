@@ -108,8 +108,14 @@ class StorageFile : public FsFile {
     // it could not be read.
     bool Measure();
     // Opens the handle on the bound row and learns the size from it; a NULL
-    // Content opens none and reads as empty. False when it could not open.
+    // Content or a number opens none (see ReadConverted). False when it
+    // could not open.
     bool OpenBlob(bool writable);
+    // A Content no handle opens on, as SQLite converts it to a blob (a
+    // number reads as its text): copies `length` bytes at the position into
+    // `buffer` and gives the value's length; -1 when it could not be read
+    // (the cause noted).
+    int64_t ReadConverted(void* buffer, uint32_t length);
     // The work of each call, inside its transaction. A change to the row
     // leaves the file's binding as it was and gives in `after` what the
     // file knows once the change stands; the caller takes it over only
@@ -139,7 +145,7 @@ class StorageFile : public FsFile {
     static constexpr sqlite3_int64 kStoredAlready = -1;
     sqlite3_int64 InsertRow(const void* bytes, uint32_t length, bool mayBeStored = false);
     bool ReplaceContent(const void* bytes, uint32_t length);
-    bool RewriteContent(uint32_t keep, const void* tail, uint32_t tailLength, uint32_t newSize);
+    bool RewriteContent(uint32_t at, const void* tail, uint32_t tailLength, uint32_t newSize);
 
     StorageFs& owner_;       // borrowed: connection, statements, flag, registry
     const StoredName keys_;  // the row's FileName and Path

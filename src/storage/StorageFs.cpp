@@ -29,7 +29,8 @@ StatementCache::Entry* PinTableText(StatementCache& cache, const char* format) {
 // case, although every file lookup compares names byte for byte. The probe
 // of a file asks typeof() and length() of Content, which SQLite answers from
 // the row's header without reading the value, and reads the value only when
-// the caller wants it whole.
+// the caller wants it whole. A number (another program's row) reads as
+// SQLite converts it to a blob, its text, as CopyFile copies it.
 StorageFs::StorageFs(sqlite3* db)
     : db_(db),
       readOnly_(sqlite3_db_readonly(db, "main") == 1),
@@ -42,9 +43,10 @@ StorageFs::StorageFs(sqlite3* db)
           PinTableText(statements_, "SELECT rowid from %s where FileName=? and Path=?;"),
           PinTableText(statements_,
                        "SELECT rowid, CASE typeof(Content) WHEN 'blob' THEN length(Content) "
-                       "WHEN 'text' THEN -1 ELSE 0 END, CASE WHEN typeof(Content)='blob' AND "
-                       "length(Content) <= ?3 THEN Content END from %s where FileName=?1 and "
-                       "Path=?2;"),
+                       "WHEN 'text' THEN -1 WHEN 'null' THEN 0 ELSE length(CAST(Content AS "
+                       "BLOB)) END, CASE WHEN typeof(Content)='blob' AND length(Content) <= ?3 "
+                       "THEN Content WHEN typeof(Content) IN ('integer', 'real') THEN "
+                       "CAST(Content AS BLOB) END from %s where FileName=?1 and Path=?2;"),
           PinTableText(statements_, "INSERT INTO %s (FileName, Path, Content) VALUES (?, ?, ?);"),
           PinTableText(statements_, "SELECT Content from %s where rowid=?;"),
           PinTableText(statements_, "UPDATE %s Set Content = ? where rowid = ?;"),
@@ -329,9 +331,13 @@ bool StorageFs::BeginTrans() {
 // Open blob handles would make SQLite refuse the COMMIT; they are closed
 // first and reopen lazily. A transaction SQLite ended by itself, or whose
 // COMMIT fails (busy past the timeout, a full disk), is rolled back as a
-// whole and reported as false. Back in implicit mode in any case.
+// whole and reported as false. Back in implicit mode in any case. A commit
+// with no transaction open is a call out of order: an argument refused.
 bool StorageFs::CommitTrans() {
-    if (!inTrans_) return false;
+    if (!inTrans_) {
+        NoteFailure(KIVFS_ERR_ARGUMENT);
+        return false;
+    }
     CountOwnChange();
     blobs_.CloseAll();
     const bool committed = ExplicitTransactionAlive() && Exec(fixed_.commit);

@@ -63,9 +63,9 @@ class StorageFs : public FsBackend {
         StatementCache::Entry* rollback;
         StatementCache::Entry* findRow;  // rowid by FileName ?1, Path ?2
         // By FileName ?1, Path ?2: rowid, Content's length in bytes (0 for
-        // NULL and numbers; -1 for a text, whose length() counts
-        // characters), and Content itself when it is a blob of at most ?3
-        // bytes, else NULL.
+        // NULL, a number's as its text; -1 for a text, whose length()
+        // counts characters), and Content itself when it is a blob of at
+        // most ?3 bytes, a number as its text, else NULL.
         StatementCache::Entry* probeRow;
         StatementCache::Entry* insertRow;      // FileName ?1, Path ?2, Content ?3
         StatementCache::Entry* contentById;    // Content of rowid ?1
