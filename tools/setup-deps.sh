@@ -85,7 +85,7 @@ if [ "$mode" = "--windows-i686" ]; then
         tmp=$(mktemp -d)
         trap 'rm -rf "$tmp"' EXIT
         mkdir -p "$tmp/lists/partial" "$tmp/cache/archives/partial" "$tmp/parts" "$tmp/deb" "$tmp/root"
-        echo "deb [arch=amd64 signed-by=/usr/share/keyrings/debian-archive-keyring.gpg]" \
+        echo "deb [arch=$(dpkg --print-architecture) signed-by=/usr/share/keyrings/debian-archive-keyring.gpg]" \
             "$(debian_uri) bookworm-backports main" >"$tmp/backports.list"
         set -- -o Dir::Etc::SourceList="$tmp/backports.list" -o Dir::Etc::SourceParts="$tmp/parts" \
             -o Dir::State::Lists="$tmp/lists" -o Dir::Cache="$tmp/cache" -o APT::Sandbox::User=root
