@@ -4,13 +4,13 @@
 # developer's machine has. Safe to run again: a machine with everything
 # installed makes no apt call at all. libisal-dev is optional for the library
 # (a faster CRC-32 for zip entries); libzip-dev writes the archives of
-# `kivfs pack` and is the benchmarks' peer; help2man makes the kivfs manual
-# page; python3 runs the zip tests' reference reader.
+# `kivfs pack` and is the benchmarks' peer; man-db checks the kivfs manual
+# page in the tool tests; python3 runs the zip tests' reference reader.
 set -eu
 
 PACKAGES="cmake make g++ clang libclang-rt-14-dev pkg-config \
 libsqlite3-dev libzzip-dev zlib1g-dev libisal-dev \
-libgtest-dev googletest libbenchmark-dev libcli11-dev libzip-dev help2man zip unzip python3"
+libgtest-dev googletest libbenchmark-dev libcli11-dev libzip-dev man-db zip unzip python3"
 
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
