@@ -10,8 +10,8 @@
 #   KIVFS_WINDOWS_I686=0: build and check the i686 DLLs without running the
 #   i686 suite (the run is said to be skipped).
 #   KIVFS_ZZIPLIB_PREFIX_I686 / KIVFS_ZZIPLIB_PREFIX_X86_64: install prefixes
-#   of mingw builds of zziplib; without them the DLLs have no zip backend and
-#   the zip tests are skipped, saying why.
+#   of mingw builds of zziplib, linked in place of the library's own zip
+#   reader.
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
