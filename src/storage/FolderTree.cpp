@@ -1,15 +1,9 @@
 #include "storage/FolderTree.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cstring>
 #include <new>
 #include <stdexcept>
-
-#include "storage/OwnTable.h"
-#include "storage/Statement.h"
-#include "storage/StorageFs.h"
 
 namespace kivfs {
 
@@ -23,49 +17,6 @@ std::string ParentText(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// The scan the picture is built from: every row's keys, nothing else.
-std::string ScanText() {
-    return std::string("SELECT FileName, Path from ") + kStorageTable + ";";
-}
-
-// Whether SQLite runs `sql` as one scan of the primary key's index, which
-// yields rows in key order. The plan's wording is SQLite's, not an API: any
-// other text, too, sends the store to the query.
-FolderTree::Use ScansKeyIndex(StatementCache& statements, const std::string& sql) {
-    const std::string index =
-        std::string("COVERING INDEX sqlite_autoindex_") + kStorageTable + "_1";
-    const std::string explain = "EXPLAIN QUERY PLAN " + sql;
-    Statement plan(statements, explain.c_str());
-    int steps = 0;
-    bool scansIndex = true;
-    int result;
-    while ((result = plan.Step()) == SQLITE_ROW) {
-        ++steps;
-        scansIndex = scansIndex && plan.ColumnView(3).find(index) != std::string_view::npos;
-    }
-    if (result != SQLITE_DONE) return FolderTree::Use::Failed;
-    return scansIndex && steps == 1 ? FolderTree::Use::Ready : FolderTree::Use::ByQuery;
-}
-
-// Whether the store's table is exactly the one this library creates, alone
-// (no other index, no trigger), in a UTF-8 database, and both the listing
-// query and the scan read the primary key's index: only then do listings
-// see rows in key order, with texts compared as the picture compares them.
-// Ready, ByQuery, or Failed when the schema could not be read.
-FolderTree::Use CheckLayout(StorageFs& store) {
-    using Use = FolderTree::Use;
-    StatementCache& statements = store.Statements();
-    {
-        Statement encoding(statements, "PRAGMA encoding;");
-        if (encoding.Step() != SQLITE_ROW) return Use::Failed;
-        if (encoding.ColumnView(0) != "UTF-8") return Use::ByQuery;
-    }
-    const OwnTable own = CheckOwnTable(statements);
-    if (own != OwnTable::Yes) return own == OwnTable::No ? Use::ByQuery : Use::Failed;
-    const Use listing = ScansKeyIndex(statements, store.Fixed().listRange->sql);
-    return listing == Use::Ready ? ScansKeyIndex(statements, ScanText()) : listing;
-}
-
 // Texts SQLite would cut at a zero byte cannot be followed by their keys.
 bool HoldsZeroByte(const std::string& text) {
     return std::memchr(text.data(), 0, text.size()) != nullptr;
@@ -73,43 +24,25 @@ bool HoldsZeroByte(const std::string& text) {
 
 }  // namespace
 
-// data_version is read in the caller's transaction, before any row: the
-// rows read after it are at least as new as the version recorded, so a
-// commit in between at worst makes the next listing build again.
-FolderTree::Use FolderTree::Refresh(StorageFs& store) {
-    const int64_t version = store.DataVersion();
-    if (version < 0) return Use::Failed;
-    if (version == version_ && state_ == State::Built) return Use::Ready;
-    if (version == version_ && state_ == State::ByQuery) return Use::ByQuery;
-    try {
-        return Build(store, version);
-    } catch (const std::bad_alloc&) {
-        Drop();  // too big to hold now: listed by query, tried again next time
-        return Use::ByQuery;
-    }
+// A picture built, or a store found not to be modelled, at this very
+// version still holds: nothing has changed since.
+std::optional<FolderTree::Use> FolderTree::KnownAt(int64_t version) const {
+    if (version != version_) return std::nullopt;
+    if (state_ == State::Built) return Use::Ready;
+    if (state_ == State::ByQuery) return Use::ByQuery;
+    return std::nullopt;
 }
 
-// One scan of every row through the index every listing scans, so the
-// rows come in the order listings see them. A row the picture cannot model,
-// or rows out of key order, make the store one that is listed by query
-// until another connection changes it.
-FolderTree::Use FolderTree::Build(StorageFs& store, int64_t version) {
+// The top exists from the start; rows fill it in key order.
+void FolderTree::StartBuild() {
     Drop();
-    Use use = CheckLayout(store);
-    if (use == Use::Ready) {
-        top_ = &NewFolder(std::string(), nullptr);
-        lastFolder_ = nullptr;
-        const std::string scanText = ScanText();
-        Statement scan(store.Statements(), scanText.c_str());
-        int result = scan.Prepared() ? SQLITE_ROW : SQLITE_MISUSE;
-        while (use == Use::Ready && (result = scan.Step()) == SQLITE_ROW) {
-            std::string_view fileName;
-            std::string_view path;
-            const bool texts = scan.TextColumn(0, &fileName) && scan.TextColumn(1, &path);
-            if (!texts || !AddScanned(fileName, path)) use = Use::ByQuery;
-        }
-        if (use == Use::Ready && result != SQLITE_DONE) use = Use::Failed;
-    }
+    top_ = &NewFolder(std::string(), nullptr);
+    lastFolder_ = nullptr;
+}
+
+// A picture that did not take every row is dropped; one that could not be
+// read keeps no state at all, so the next use tries again.
+FolderTree::Use FolderTree::FinishBuild(Use use, int64_t version) {
     if (use != Use::Ready) Drop();
     if (use == Use::Failed) return use;
     state_ = use == Use::Ready ? State::Built : State::ByQuery;

@@ -36,11 +36,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include <optional>
+
 #include "storage/SplitStoredName.h"
 
 namespace kivfs {
-
-class StorageFs;
 
 class FolderTree {
   public:
@@ -58,16 +58,31 @@ class FolderTree {
         std::vector<Entry> entries;
     };
 
-    // What Refresh found.
+    // What bringing the picture up to date found (see
+    // StoreConnection::RefreshFolders).
     enum class Use {
         Ready,    // the picture shows what the caller's transaction sees
         ByQuery,  // this store is not of the kind modelled: list by query
         Failed,   // the store could not be read; the cause is noted
     };
 
-    // Brings the picture up to date within the caller's read transaction:
-    // built again when it is missing or another connection has committed.
-    Use Refresh(StorageFs& store);
+    // What the picture is for data version `version`, when it was built
+    // (or found not to model the store) at that version; none when it must
+    // be built again.
+    std::optional<Use> KnownAt(int64_t version) const;
+    // Building from the store's rows, given in the order of the primary
+    // key's index (see StoreConnection::RefreshFolders): StartBuild, then
+    // AddScanned for every row while it returns true, then FinishBuild with
+    // Ready when every row was taken, ByQuery when one was refused or the
+    // store is not of the kind modelled, Failed when the rows could not be
+    // read. Returns `use`.
+    void StartBuild();
+    // Takes one row; false when it is not of the kind modelled or comes out
+    // of key order.
+    bool AddScanned(std::string_view fileName, std::string_view path);
+    Use FinishBuild(Use use, int64_t version);
+    // Forgets the picture; it is built again when next used.
+    void Drop() noexcept;
     // Whether the picture stands for data version `version` as it is.
     bool IsCurrent(int64_t version) const { return state_ == State::Built && version == version_; }
     bool IsBuilt() const { return state_ == State::Built; }
@@ -101,9 +116,6 @@ class FolderTree {
         bool wasFirst;
     };
 
-    Use Build(StorageFs& store, int64_t version);
-    // Takes one scanned row; false when it is not of the kind modelled.
-    bool AddScanned(std::string_view fileName, std::string_view path);
     void Add(const std::string& fileName, const std::string& path);
     void Remove(const std::string& fileName, const std::string& path);
     void RemoveDirectory(const std::string& directory);
@@ -117,7 +129,6 @@ class FolderTree {
     Folder& Reach(const std::string& path, const Key& key);
     // A new, empty folder `path` below `parent` (not yet listed there).
     Folder& NewFolder(const std::string& path, Folder* parent);
-    void Drop() noexcept;
 
     // The key of the row that puts `entry` where it is: its own for a file,
     // its first row's for a sub-folder.
