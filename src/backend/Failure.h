@@ -21,10 +21,8 @@ void NoteFailure(int code);
 // the most telling of their causes itself.
 int TakeNoted();
 
-// The KIVFS_ERR_* code for a C runtime errno value (IO for one not known).
-int ErrnoToCode(int err);
-
-// Notes the cause an errno value names.
+// Notes the cause a C runtime errno value names (see ErrnoToCode in
+// platform/SystemError.h).
 void NoteErrno(int err);
 
 // The thread's last published code (KIVFS_OK before its first failure).

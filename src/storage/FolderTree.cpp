@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <stdexcept>
 
 namespace kivfs {
 
@@ -85,9 +84,8 @@ void FolderTree::NoteAdded(const StoredName& keys) noexcept {
     try {
         const bool modelled = (keys.path.empty() || keys.path.back() == '/') &&
                               !HoldsZeroByte(keys.fileName) && !HoldsZeroByte(keys.path);
-        if (!modelled) return Drop();
-        Add(keys.fileName, keys.path);
-    } catch (...) {
+        if (!modelled || !Add(keys.fileName, keys.path)) Drop();
+    } catch (const std::bad_alloc&) {
         Drop();
     }
 }
@@ -96,8 +94,8 @@ void FolderTree::NoteRemoved(const StoredName& keys) noexcept {
     uncommitted_ = true;
     if (state_ != State::Built) return;
     try {
-        Remove(keys.fileName, keys.path);
-    } catch (...) {
+        if (!Remove(keys.fileName, keys.path)) Drop();
+    } catch (const std::bad_alloc&) {
         Drop();
     }
 }
@@ -106,8 +104,8 @@ void FolderTree::NoteDirectoryRemoved(const std::string& directory) noexcept {
     uncommitted_ = true;
     if (state_ != State::Built) return;
     try {
-        RemoveDirectory(directory);
-    } catch (...) {
+        if (!RemoveDirectory(directory)) Drop();
+    } catch (const std::bad_alloc&) {
         Drop();
     }
 }
@@ -122,7 +120,7 @@ void FolderTree::NoteRolledBack() noexcept {
 // The folders on the way down that exist already move their entries up
 // where this row becomes the first below them; then the missing folders are
 // made, and the file goes in its place.
-void FolderTree::Add(const std::string& fileName, const std::string& path) {
+bool FolderTree::Add(const std::string& fileName, const std::string& path) {
     const Key key{fileName, path};
     Folder* at = top_;
     while (at->path->size() < path.size()) {
@@ -131,10 +129,11 @@ void FolderTree::Add(const std::string& fileName, const std::string& path) {
         if (found == folders_.end()) break;
         Folder& child = found->second;
         if (Compare(key, KeyOf(child)) < 0) {
-            const size_t from = IndexOf(child);
+            const std::optional<size_t> from = IndexOf(child);
+            if (!from) return false;
             const size_t to = LowerBound(*at, key);
             auto entries = at->entries.begin();
-            std::rotate(entries + to, entries + from, entries + from + 1);
+            std::rotate(entries + to, entries + *from, entries + *from + 1);
         }
         at = &child;
     }
@@ -143,48 +142,52 @@ void FolderTree::Add(const std::string& fileName, const std::string& path) {
     const bool known =
         index < folder.entries.size() && Compare(KeyOf(folder, folder.entries[index]), key) == 0;
     if (!known) folder.entries.insert(folder.entries.begin() + index, Entry{fileName, nullptr});
+    return true;
 }
 
 // A row not in the picture (one another connection deleted, say) changes
 // nothing; the picture is built again before it is used anyway.
-void FolderTree::Remove(const std::string& fileName, const std::string& path) {
+bool FolderTree::Remove(const std::string& fileName, const std::string& path) {
     const auto found = folders_.find(path);
-    if (found == folders_.end()) return;
+    if (found == folders_.end()) return true;
     Folder& folder = found->second;
     const Key key{fileName, path};
     const size_t index = LowerBound(folder, key);
     if (index == folder.entries.size() || folder.entries[index].folder ||
         folder.entries[index].name != fileName) {
-        return;
+        return true;
     }
-    Erase(folder, index, key);
+    return Erase(folder, index, key);
 }
 
 // The top stays, empty; any other folder goes with its entry in its parent.
-void FolderTree::RemoveDirectory(const std::string& directory) {
+bool FolderTree::RemoveDirectory(const std::string& directory) {
     if (directory.empty()) {
         folders_.clear();
         top_ = &NewFolder(std::string(), nullptr);
-        return;
+        return true;
     }
     const auto found = folders_.find(directory);
-    if (found == folders_.end() || found->second.entries.empty()) return;
+    if (found == folders_.end() || found->second.entries.empty()) return true;
     const Folder& gone = found->second;
     const Key first = KeyOf(gone);
     // Copied: the folder's own texts go with it.
     const std::string firstName(first.fileName);
     const std::string firstPath(first.path);
-    Erase(*gone.parent, IndexOf(gone), Key{firstName, firstPath});
+    const std::optional<size_t> index = IndexOf(gone);
+    return index && Erase(*gone.parent, *index, Key{firstName, firstPath});
 }
 
 // The steps up are found while every key still stands. Bottom up, a folder
 // left empty leaves its parent; one whose first row went away moves down to
 // the place of its new first; above a folder whose first row stays, nothing
 // changes.
-void FolderTree::Erase(Folder& folder, size_t index, const Key& removed) {
+bool FolderTree::Erase(Folder& folder, size_t index, const Key& removed) {
     std::vector<Step> steps;
     for (Folder* child = &folder; child->parent; child = child->parent) {
-        steps.push_back(Step{child->parent, IndexOf(*child), Compare(KeyOf(*child), removed) == 0});
+        const std::optional<size_t> at = IndexOf(*child);
+        if (!at) return false;
+        steps.push_back(Step{child->parent, *at, Compare(KeyOf(*child), removed) == 0});
     }
     Folder* const below = folder.entries[index].folder;
     folder.entries.erase(folder.entries.begin() + index);
@@ -204,7 +207,7 @@ void FolderTree::Erase(Folder& folder, size_t index, const Key& removed) {
         }
         child = step.parent;
     }
-    if (!below) return;
+    if (!below) return true;
     std::vector<std::string> gone;
     std::vector<const Folder*> pending{below};
     while (!pending.empty()) {
@@ -216,6 +219,7 @@ void FolderTree::Erase(Folder& folder, size_t index, const Key& removed) {
         }
     }
     for (const std::string& path : gone) folders_.erase(path);
+    return true;
 }
 
 // A folder seen for the first time is listed in its parent at the place of
@@ -276,12 +280,12 @@ size_t FolderTree::LowerBound(const Folder& folder, const Key& key) {
 }
 
 // Keys are unique within a folder, so the search lands on the child's own
-// entry; anywhere else the picture is broken and is dropped by the caller.
-size_t FolderTree::IndexOf(const Folder& child) {
+// entry; anywhere else the picture is broken (none), and the caller drops it.
+std::optional<size_t> FolderTree::IndexOf(const Folder& child) {
     const Folder& parent = *child.parent;
     const size_t index = LowerBound(parent, KeyOf(child));
     if (index >= parent.entries.size() || parent.entries[index].folder != &child) {
-        throw std::logic_error("folder picture out of order");
+        return std::nullopt;
     }
     return index;
 }

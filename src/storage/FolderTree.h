@@ -116,13 +116,15 @@ class FolderTree {
         bool wasFirst;
     };
 
-    void Add(const std::string& fileName, const std::string& path);
-    void Remove(const std::string& fileName, const std::string& path);
-    void RemoveDirectory(const std::string& directory);
+    // The changes themselves; false when the picture turned out not to be
+    // in key order, and must be dropped.
+    bool Add(const std::string& fileName, const std::string& path);
+    bool Remove(const std::string& fileName, const std::string& path);
+    bool RemoveDirectory(const std::string& directory);
     // Takes entry `index` out of `folder`, whose first row below has key
     // `removed` when it is that entry's, and puts the folders above in order
     // again; a sub-folder taken out goes with everything below it.
-    void Erase(Folder& folder, size_t index, const Key& removed);
+    bool Erase(Folder& folder, size_t index, const Key& removed);
     // Folder `path`, made (with the folders above it that are missing) when
     // new, each listed in its parent at the place of `key`, the row that
     // reveals it.
@@ -139,8 +141,9 @@ class FolderTree {
     static int Compare(const Key& a, const Key& b);
     // The index of the first entry of `folder` not sorting before `key`.
     static size_t LowerBound(const Folder& folder, const Key& key);
-    // The index of `child`'s entry in its parent.
-    static size_t IndexOf(const Folder& child);
+    // The index of `child`'s entry in its parent; none when the picture is
+    // out of order.
+    static std::optional<size_t> IndexOf(const Folder& child);
 
     State state_ = State::Absent;
     int64_t version_ = -1;  // PRAGMA data_version when built (or found ByQuery)

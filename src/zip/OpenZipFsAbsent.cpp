@@ -18,7 +18,9 @@ namespace {
 // The signatures a zip archive starts with: a local file header, or the end
 // record of an archive without entries.
 bool LooksLikeZip(const std::string& path) {
-    const auto mapping = FileMapping::Open(path.c_str());
+    int cause = KIVFS_OK;
+    const auto mapping = FileMapping::Open(path.c_str(), &cause);
+    if (cause != KIVFS_OK) NoteFailure(cause);
     if (!mapping || mapping->size() < 4) return false;
     unsigned char head[4];
     if (!mapping->CopyOut(0, head, sizeof head)) return false;

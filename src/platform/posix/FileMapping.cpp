@@ -11,8 +11,12 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
+
+#include "kivfs.h"
+#include "platform/SystemError.h"
 
 namespace kivfs {
 
@@ -83,10 +87,13 @@ void InstallBusHandler() {
 // Opens without blocking (a FIFO would otherwise wait for a writer) and maps
 // only regular files whose size fits in 32 bits; an empty file cannot be
 // mapped, as on every platform.
-std::unique_ptr<FileMapping> FileMapping::Open(const char* path) {
+std::unique_ptr<FileMapping> FileMapping::Open(const char* path, int* cause) {
     if (!path || !*path) return nullptr;
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+        if (cause) *cause = ErrnoToCode(errno);
+        return nullptr;
+    }
     struct stat info;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0 ||
         static_cast<std::uint64_t>(info.st_size) > kMaxSize) {
@@ -96,6 +103,7 @@ std::unique_ptr<FileMapping> FileMapping::Open(const char* path) {
     const auto size = static_cast<std::uint32_t>(info.st_size);
     void* view = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
     if (view == MAP_FAILED) {
+        if (cause) *cause = ErrnoToCode(errno);
         ::close(fd);
         return nullptr;
     }

@@ -11,8 +11,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "backend/Failure.h"
 #include "kivfs.h"
+#include "platform/SystemError.h"
 
 namespace kivfs {
 

@@ -8,7 +8,6 @@
 
 #include <cstring>
 
-#include "backend/Failure.h"
 #include "kivfs.h"
 #include "platform/Text.h"
 #include "platform/win32/CopyFaultProbe.h"
@@ -80,7 +79,7 @@ void RaiseInPageError(const void* address) {
 // the view keeps it alive until UnmapViewOfFile. In a 32-bit process a view
 // of a large file may find no room in the address space; MapViewOfFile then
 // fails and so does the open.
-std::unique_ptr<FileMapping> FileMapping::Open(const char* path) {
+std::unique_ptr<FileMapping> FileMapping::Open(const char* path, int* cause) {
     if (!path || !*path) return nullptr;
     const std::u16string wide = ToUtf16(path);
     if (!IsUsablePath(wide)) return nullptr;
@@ -88,7 +87,7 @@ std::unique_ptr<FileMapping> FileMapping::Open(const char* path) {
         CreateFileW(Wide(wide), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        NoteLastSystemError();
+        if (cause) *cause = SystemErrorToCode(GetLastError());
         return nullptr;
     }
     LARGE_INTEGER size;
@@ -99,7 +98,7 @@ std::unique_ptr<FileMapping> FileMapping::Open(const char* path) {
     }
     const HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
     const void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
-    if (!view) NoteLastSystemError();
+    if (!view && cause) *cause = SystemErrorToCode(GetLastError());
     CloseIfOpen(mapping);
     if (!view) {
         CloseHandle(file);
