@@ -5,10 +5,11 @@
 # installed makes no apt call at all. libisal-dev is optional for the library
 # (a faster CRC-32 for zip entries); libzip-dev writes the archives of
 # `kivfs pack` and is the benchmarks' peer; help2man makes the kivfs manual
-# page; python3 runs the zip tests' reference reader.
+# page; python3 runs the zip tests' reference reader; clang-format checks the
+# layout of the sources.
 set -eu
 
-PACKAGES="cmake make g++ clang libclang-rt-14-dev pkg-config \
+PACKAGES="cmake make g++ clang libclang-rt-14-dev clang-format pkg-config \
 libsqlite3-dev libzzip-dev zlib1g-dev libisal-dev \
 libgtest-dev googletest libbenchmark-dev libcli11-dev libzip-dev help2man zip unzip python3"
 

@@ -18,16 +18,15 @@ jobs=$(nproc)
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 
-# configure BUILD_DIR ARCH ZZIPLIB_PREFIX: a cross build of one architecture.
+# configure PRESET: a cross build of one architecture, as CMakePresets.json
+# describes it (build-win32 for windows-i686, build-win64 for
+# windows-x86_64), its zziplib taken from KIVFS_ZZIPLIB_PREFIX_<ARCH>.
 configure() {
-    cmake -S . -B "$1" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$2-w64-mingw32.cmake" \
-        -DCMAKE_CROSSCOMPILING_EMULATOR="$wine" \
-        -DKIVFS_ZZIPLIB_PREFIX="$3" -DKIVFS_BUILD_BENCH=OFF -DKIVFS_WERROR=ON >/dev/null
+    cmake --preset "$1" -DCMAKE_CROSSCOMPILING_EMULATOR="$wine" >/dev/null
 }
 
 # The i686 build: the DLLs, the tool, the demo and the StubOps layout check.
-configure build-win32 i686 "${KIVFS_ZZIPLIB_PREFIX_I686:-}"
+configure windows-i686
 cmake --build build-win32 -j"$jobs" --target kivfs kivIOStub kivfs_tool kivfs_demo stubops_layout
 
 # Static checks of the i686 DLLs: PE32 for i386, exactly the public names
@@ -59,7 +58,7 @@ echo "test-windows: i686 DLLs are PE32 i386, export exactly the public names, im
 
 # The x86_64 build and the whole suite under Wine, in a prefix of the
 # build's own, with a wineserver kept warm for the run.
-configure build-win64 x86_64 "${KIVFS_ZZIPLIB_PREFIX_X86_64:-}"
+configure windows-x86_64
 cmake --build build-win64 -j"$jobs"
 cmake -DLIB=build-win64/bin/kivfs.dll -DOBJDUMP=x86_64-w64-mingw32-objdump \
     -DEXPECTED=tests/exported_symbols.txt -P tests/check_exports.cmake
