@@ -30,8 +30,7 @@ int LastErrorCode();
 
 // Every exported call reads and writes the record, so it takes the
 // initial-exec model where the compiler offers it: an access is then one load
-// relative to the thread pointer instead of a call to __tls_get_addr, which
-// cost a short read a quarter of its time.
+// relative to the thread pointer instead of a call to __tls_get_addr.
 #if defined(__GNUC__) && !defined(_WIN32)
 #define KIVFS_FAST_TLS __attribute__((tls_model("initial-exec")))
 #else

@@ -21,13 +21,9 @@
 // only there do the key order and the prefix match above hold. Anything
 // else is listed by query, as before.
 //
-// Memory, on a 64-bit build: 40 bytes per row (its entry: a std::string
-// holding the FileName, plus a pointer), plus the spare capacity of the
-// folders' vectors (up to as much again), plus the FileName's own bytes
-// when it is longer than std::string keeps inline (15 with libstdc++); and
-// per folder about 200 bytes (map node, path text, entry in its parent). A
-// store of 100,000 rows in 5,100 folders of 20 takes about 7.3 MB, 73 bytes
-// a row.
+// Memory: one entry per row (a std::string holding the FileName, and a
+// pointer) and per folder a map node, its path text and its entry in its
+// parent; bench/README.md works out what that comes to.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,7 @@
 
 #include "backend/Failure.h"
 #include "kivfs.h"
+#include "storage/OpenStorageFs.h"
 #include "storage/SplitStoredName.h"
 #include "storage/StorageEnum.h"
 #include "storage/StorageFile.h"
@@ -9,6 +10,14 @@
 #include "storage/TransactionScope.h"
 
 namespace kivfs {
+
+// The connection makes sure of the FileStorage table; one that cannot be
+// opened has noted why.
+std::unique_ptr<FsBackend> OpenStorageFs(const std::string& path) {
+    std::unique_ptr<StoreConnection> store = StoreConnection::Open(path);
+    if (!store) return nullptr;
+    return std::make_unique<StorageFs>(std::move(store));
+}
 
 // Starts in implicit mode: each operation its own transaction.
 StorageFs::StorageFs(std::unique_ptr<StoreConnection> store) : store_(std::move(store)) {}
