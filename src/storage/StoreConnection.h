@@ -25,37 +25,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <type_traits>
-#include <utility>
 
 #include "storage/BlobRegistry.h"
 #include "storage/FolderTree.h"
+#include "storage/FunctionRef.h"
 #include "storage/SplitStoredName.h"
 #include "storage/StatementCache.h"
 
 namespace kivfs {
-
-// A callable borrowed for the length of one call: the row operations hand
-// their rows to the caller through it without allocating.
-template <typename Signature>
-class FunctionRef;
-template <typename Result, typename... Args>
-class FunctionRef<Result(Args...)> {
-  public:
-    template <typename Callable, typename = std::enable_if_t<!std::is_same_v<
-                                     std::decay_t<Callable>, FunctionRef<Result(Args...)>>>>
-    FunctionRef(Callable&& callable)  // NOLINT: implicit, as a lambda is passed
-        : object_(const_cast<void*>(static_cast<const void*>(&callable))),
-          call_([](void* object, Args... args) -> Result {
-              return (*static_cast<std::remove_reference_t<Callable>*>(object))(
-                  std::forward<Args>(args)...);
-          }) {}
-    Result operator()(Args... args) const { return call_(object_, std::forward<Args>(args)...); }
-
-  private:
-    void* object_;
-    Result (*call_)(void*, Args...);
-};
 
 // What a lookup by name found.
 enum class RowState {
