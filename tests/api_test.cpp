@@ -1,6 +1,10 @@
 // The call layer's argument handling, through the exported calls.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
+#include <string>
+
 #include "kivfs.h"
 #include "support/TempDir.h"
 
@@ -54,4 +58,29 @@ TEST(CallLayer, PathWithoutColonThatDoesNotExistTouchesNothing) {
     EXPECT_EQ(kivfsCreateEnum((dir / "nothing").c_str()), nullptr);
     EXPECT_FALSE(kivfs_test::PathExists(dir / "new.txt"));
     EXPECT_FALSE(kivfs_test::PathExists(dir / "nothing"));
+}
+
+// A read never makes a store: a full-path open in a reading mode, or a
+// listing, of an empty or missing container file fails with NOT_FOUND and
+// leaves the disk as it was; a writing mode still starts a store there.
+TEST(CallLayer, ReadsNeverCreateAStore) {
+    TempDir dir;
+    kivfs_test::WriteBytes(dir / "empty.zip", "");
+    for (const char* container : {"empty.zip", "missing.db"}) {
+        for (int mode : {0, 3}) {
+            const std::string path = dir / (std::string(container) + ":img/logo.png");
+            EXPECT_EQ(kivfsCreateFile(path.c_str(), mode), nullptr) << path << " " << mode;
+            EXPECT_EQ(kivfsLastError(), KIVFS_ERR_NOT_FOUND);
+        }
+        EXPECT_EQ(kivfsCreateEnum((dir / (std::string(container) + ":img/")).c_str()), nullptr);
+        EXPECT_EQ(kivfsLastError(), KIVFS_ERR_NOT_FOUND);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+    EXPECT_EQ(std::filesystem::file_size(dir / "empty.zip"), 0u);
+    FileHandle* file = kivfsCreateFile((dir / "empty.zip:img/logo.png").c_str(), 1);
+    ASSERT_NE(file, nullptr);
+    kivfsCloseFile(file);
+    EXPECT_GT(std::filesystem::file_size(dir / "empty.zip"), 0u);
 }

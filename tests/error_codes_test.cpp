@@ -8,12 +8,16 @@
 #include <thread>
 
 #include "kivfs.h"
+#include "support/DirectDb.h"
 #include "support/ScopedMount.h"
 #include "support/TempDir.h"
+#include "support/ZipBuilder.h"
 
+using kivfs_test::Direct;
 using kivfs_test::ScopedMount;
 using kivfs_test::TempDir;
 using kivfs_test::WriteBytes;
+using kivfs_test::ZipBuilder;
 
 namespace {
 
@@ -132,6 +136,47 @@ TEST(ErrorCodes, MountsAndTheBridge) {
     EXPECT_EQ(kivfsLastError(), KIVFS_ERR_NOT_FOUND);
     EXPECT_EQ(kivFSCreateDirectory((dir / "no/such/parent").c_str()), 0);
     EXPECT_EQ(kivfsLastError(), KIVFS_ERR_NOT_FOUND);
+}
+
+// Writes that cannot happen (a zip entry, a folder file opened "rb") say
+// READ_ONLY; a commit with no transaction open is a call out of order, an
+// argument; a store table with a column this library does not fill (NOT
+// NULL, no default) is a layout it cannot write, not an existing target.
+TEST(ErrorCodes, WritesThatCannotHappen) {
+    TempDir dir;
+    WriteBytes(dir / "a.txt", "abc");
+    FileHandle* file = kivfsCreateFile((dir / "a.txt").c_str(), 0);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(kivfsWrite(file, "x", 1), 0);
+    EXPECT_EQ(kivfsLastError(), KIVFS_ERR_READ_ONLY);
+    kivfsCloseFile(file);
+    if (KIVFS_TEST_ZIP_BACKEND) {
+        ZipBuilder().AddFile("e.txt", "entry").WriteTo(dir / "pack.zip");
+        file = kivfsCreateFile((dir / "pack.zip:e.txt").c_str(), 0);
+        ASSERT_NE(file, nullptr);
+        MarkLastError();
+        EXPECT_EQ(kivfsWrite(file, "x", 1), 0);
+        EXPECT_EQ(kivfsLastError(), KIVFS_ERR_READ_ONLY);
+        MarkLastError();
+        EXPECT_FALSE(kivfsResize(file, 0));
+        EXPECT_EQ(kivfsLastError(), KIVFS_ERR_READ_ONLY);
+        kivfsCloseFile(file);
+    }
+
+    DirHandle* store = kivfsOpenDir((dir / "store.db").c_str());
+    ASSERT_NE(store, nullptr);
+    EXPECT_FALSE(kivfsCommitTrans(store));
+    EXPECT_EQ(kivfsLastError(), KIVFS_ERR_ARGUMENT);
+    kivfsCloseDir(store);
+
+    ASSERT_TRUE(Direct(dir / "layout.db")
+                    .Exec("create table FileStorage (FileName text, Path text, Content blob, "
+                          "Info blob, Owner text not null, primary key(FileName, Path))"));
+    file = kivfsCreateFile((dir / "layout.db:new.txt").c_str(), 1);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(kivfsWrite(file, "x", 1), 0);
+    EXPECT_EQ(kivfsLastError(), KIVFS_ERR_UNSUPPORTED);
+    kivfsCloseFile(file);
 }
 
 TEST(ErrorCodes, EachThreadKeepsItsOwn) {

@@ -40,7 +40,7 @@ int MostSpecificCause(int zipCause, int storeCause) {
 // the store, which creates what is missing, comes last. A path the system
 // would read as a device or refuse as a name (Windows: 'C:/x/aux.txt',
 // 'a:b') is no container: no probe, SQLite's included, may open it.
-std::unique_ptr<FsBackend> SelectBackend(const std::string& container) {
+std::unique_ptr<FsBackend> SelectBackend(const std::string& container, StoreCreation creation) {
     if (container.empty()) return Refuse(nullptr);
     std::string path = container;
     if (path.back() == ':') path.pop_back();
@@ -52,7 +52,7 @@ std::unique_ptr<FsBackend> SelectBackend(const std::string& container) {
     if (IsSystemDirectory(path.c_str())) return OpenNativeFs(path);
     if (auto zip = OpenZipFs(path)) return zip;
     const int zipCause = TakeNoted();
-    auto store = OpenStorageFs(path);
+    auto store = OpenStorageFs(path, creation);
     if (!store) NoteFailure(MostSpecificCause(zipCause, TakeNoted()));
     return store;
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "backend/FsBackend.h"
+#include "storage/OpenStorageFs.h"
 
 namespace kivfs {
 
@@ -22,8 +23,11 @@ struct SplitResult {
 std::optional<SplitResult> SplitPath(const char* path);
 
 // Opens a container: a real directory, else a zip archive, else a SQLite store
-// (created when missing). One trailing ":" of the text is dropped first.
-std::unique_ptr<FsBackend> SelectBackend(const std::string& container);
+// (created when missing or empty, unless `creation` refuses that: a call that
+// only reads never makes a store). One trailing ":" of the text is dropped
+// first.
+std::unique_ptr<FsBackend> SelectBackend(const std::string& container,
+                                         StoreCreation creation = StoreCreation::Allowed);
 
 // A new file for `name` (normalised) in `backend`, or null for a missing
 // backend or a null or empty name.

@@ -30,9 +30,11 @@ EnumHandle* kivfsCreateEnumIndir(DirHandle* dir, const char* name) {
     });
 }
 
+// A listing only reads: it never creates or changes a container.
 EnumHandle* kivfsCreateEnum(const char* path) {
     return Guarded(nullptr, KIVFS_ERR_NOT_FOUND, [&] {
-        return kivfs::AsEnumHandle(kivfs::OpenByPath(path, kivfs::EnumInBackend));
+        return kivfs::AsEnumHandle(
+            kivfs::OpenByPath(path, kivfs::StoreCreation::Refused, kivfs::EnumInBackend));
     });
 }
 

@@ -8,6 +8,17 @@ using kivfs::FileOf;
 using kivfs::Guarded;
 using kivfs::Refuse;
 
+namespace {
+
+// The reading modes ("rb", "rb+": 0 and 3) never create or change a
+// container: a mistyped asset path must not become an empty store. Every
+// other mode may start one, as kivfsOpenDir does.
+kivfs::StoreCreation CreationFor(int mode) {
+    return mode == 0 || mode == 3 ? kivfs::StoreCreation::Refused : kivfs::StoreCreation::Allowed;
+}
+
+}  // namespace
+
 extern "C" {
 
 FileHandle* kivfsCreateFileIndir(DirHandle* dir, const char* name, int mode) {
@@ -20,8 +31,8 @@ FileHandle* kivfsCreateFileIndir(DirHandle* dir, const char* name, int mode) {
 
 FileHandle* kivfsCreateFile(const char* path, int mode) {
     return Guarded(nullptr, KIVFS_ERR_NOT_FOUND, [&] {
-        return kivfs::AsFileHandle(
-            kivfs::OpenByPath(path, [mode](kivfs::FsBackend* backend, const char* name) {
+        return kivfs::AsFileHandle(kivfs::OpenByPath(
+            path, CreationFor(mode), [mode](kivfs::FsBackend* backend, const char* name) {
                 return kivfs::OpenInBackend(backend, name, mode);
             }));
     });

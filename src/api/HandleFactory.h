@@ -22,17 +22,17 @@ OpenHandle* MakeHandle(DirHandle* dir, std::unique_ptr<Object> object) {
     return handle.release();
 }
 
-// Opens a private container for the container part of `path` and hands its
-// backend and the inner name to `open`, which returns the object. On any
-// failure everything made on the way is released and null returned; a missing
-// path is refused as an argument.
+// Opens a private container for the container part of `path` (a store only
+// as `creation` allows) and hands its backend and the inner name to `open`,
+// which returns the object. On any failure everything made on the way is
+// released and null returned; a missing path is refused as an argument.
 template <typename Open>
-OpenHandle* OpenByPath(const char* path, Open open) {
+OpenHandle* OpenByPath(const char* path, StoreCreation creation, Open open) {
     if (!path || !*path) return Refuse(nullptr);
     auto split = SplitPath(path);
     if (!split) return nullptr;
     auto dir = std::make_unique<DirHandle>();
-    dir->backend = SelectBackend(split->container);
+    dir->backend = SelectBackend(split->container, creation);
     if (!dir->backend) return nullptr;
     dir->openedPath = split->container;
     OpenHandle* handle = MakeHandle(dir.get(), open(dir->backend.get(), split->inner.c_str()));

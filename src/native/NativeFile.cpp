@@ -21,8 +21,13 @@ int NativeFile::Read(void* buffer, int length) {
 }
 
 // A short write always has a reason (a full disk, a lost device) in errno.
+// A file opened "rb" cannot be written.
 int NativeFile::Write(const void* buffer, int length) {
     if (length <= 0) return 0;
+    if (!writable_) {
+        NoteFailure(KIVFS_ERR_READ_ONLY);
+        return 0;
+    }
     const size_t put = stream_.Write(buffer, static_cast<size_t>(length));
     if (put < static_cast<size_t>(length)) NoteErrno(errno);
     return static_cast<int>(put);

@@ -37,6 +37,13 @@ int Blob::Bytes() const {
     return handle_ ? sqlite3_blob_bytes(handle_) : 0;
 }
 
+// A read of no bytes meets the expired cursor (SQLITE_ABORT) without reading
+// any of the value.
+bool Blob::IsCurrent() {
+    unsigned char none = 0;
+    return handle_ && sqlite3_blob_read(handle_, &none, 0, 0) == SQLITE_OK;
+}
+
 // Fails on a closed handle, a range past the value or a row changed since.
 int Blob::Read(void* buffer, int length, int offset) {
     return handle_ ? sqlite3_blob_read(handle_, buffer, length, offset) : SQLITE_ERROR;

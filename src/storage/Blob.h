@@ -36,6 +36,10 @@ class Blob {
     bool IsWritable() const { return handle_ != nullptr && writable_; }
     // The value's length in bytes; 0 when closed.
     int Bytes() const;
+    // Whether the handle still reads its row: SQLite expires a handle when
+    // its row is changed (an UPDATE or a DELETE, through any handle of the
+    // connection), and it then keeps the old length. Costs no read.
+    bool IsCurrent();
     // Copy `length` bytes at `offset`; SQLite's result, SQLITE_ERROR when
     // closed or out of range, SQLITE_ABORT when the row was changed since
     // the handle was opened.

@@ -8,7 +8,15 @@
 
 namespace kivfs {
 
+// Whether opening a store may create it: a call that only reads never
+// creates or changes a container.
+enum class StoreCreation {
+    Allowed,  // a missing or empty file becomes a new store; a database gains the table
+    Refused,  // only an existing store opens; anything else gives NOT_FOUND, untouched
+};
+
 // A ready backend for `path` (normalised, one trailing ":" removed), or null.
-std::unique_ptr<FsBackend> OpenStorageFs(const std::string& path);
+std::unique_ptr<FsBackend> OpenStorageFs(const std::string& path,
+                                         StoreCreation creation = StoreCreation::Allowed);
 
 }  // namespace kivfs

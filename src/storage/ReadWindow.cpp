@@ -10,10 +10,16 @@ namespace kivfs {
 
 // The version is asked only when a window is held: a file read whole never
 // pays for it.
-std::optional<uint32_t> ReadWindow::Serve(uint32_t position, void* buffer, uint32_t length) {
+std::optional<uint32_t> ReadWindow::Serve(uint32_t position, void* buffer, uint32_t length,
+                                          uint32_t fileSize) {
     if (bytes_.empty()) return std::nullopt;
     const uint64_t end = uint64_t{from_} + bytes_.size();
-    if (position < from_ || position >= end || store_.ContentVersion() != version_) {
+    if (position < from_ || position >= end) {
+        bytes_.clear();
+        return std::nullopt;
+    }
+    if (position + uint64_t{length} > end && end < fileSize) return std::nullopt;
+    if (store_.ContentVersion() != version_) {
         bytes_.clear();
         return std::nullopt;
     }

@@ -31,8 +31,12 @@ class ReadWindow {
 
     // Copies up to `length` bytes at `position` into `buffer` when the
     // window holds that position and nothing changed since it was read;
-    // gives how many. None otherwise, and a stale window is forgotten.
-    std::optional<uint32_t> Serve(uint32_t position, void* buffer, uint32_t length);
+    // gives how many. None otherwise, and a stale window is forgotten. A
+    // read that runs past the window's end where the file (`fileSize`
+    // bytes) goes on is left to the caller, which reads it whole: every read
+    // gives min(length, bytes left in the file), whatever the window holds.
+    std::optional<uint32_t> Serve(uint32_t position, void* buffer, uint32_t length,
+                                  uint32_t fileSize);
     // Keeps `count` bytes of Content from offset `from`, copied now.
     void Keep(const unsigned char* bytes, uint32_t count, uint32_t from);
     // Room for `count` bytes of Content from offset `from`, to be read into

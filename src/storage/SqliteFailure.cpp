@@ -27,7 +27,13 @@ int SqliteResultToCode(int result, int systemErrno) {
         case SQLITE_AUTH:
             return KIVFS_ERR_PERMISSION;
         case SQLITE_CONSTRAINT:
-            return KIVFS_ERR_EXISTS;  // the primary key refused a second file of that name
+            // The key refused a second file of that name; any other
+            // constraint (a column this library does not fill that may not
+            // be NULL, a check, a trigger) is a table it cannot write.
+            return result == SQLITE_CONSTRAINT || result == SQLITE_CONSTRAINT_PRIMARYKEY ||
+                           result == SQLITE_CONSTRAINT_UNIQUE
+                       ? KIVFS_ERR_EXISTS
+                       : KIVFS_ERR_UNSUPPORTED;
         case SQLITE_TOOBIG:
             return KIVFS_ERR_ARGUMENT;  // one value longer than a store holds
         case SQLITE_CANTOPEN:
@@ -38,9 +44,12 @@ int SqliteResultToCode(int result, int systemErrno) {
     }
 }
 
-// The system's errno is asked only where it decides the code.
+// The system's errno is asked only where it decides the code, and the
+// extended code only where the primary one says too little (which
+// constraint refused).
 void NoteSqliteFailure(sqlite3* db, int result) {
     const bool fromSystem = (result & 0xff) == SQLITE_CANTOPEN && db;
+    if (result == SQLITE_CONSTRAINT && db) result = sqlite3_extended_errcode(db);
     NoteFailure(SqliteResultToCode(result, fromSystem ? sqlite3_system_errno(db) : 0));
 }
 

@@ -53,9 +53,14 @@ StorageFile::Row StorageFile::Bind(const RowLookup& found) {
 
 // A handle kept from an earlier call exists only inside an explicit
 // transaction, where no other connection can change the row; a change made
-// through this store makes it fail, and its caller attaches afresh.
+// through this store (another handle's write past the end or resize, a
+// deletion) expires it, and the file then attaches afresh, learning the
+// row's length as this transaction sees it.
 StorageFile::Row StorageFile::Attach(bool writable) {
-    if (blob_.IsOpen() && (blob_.IsWritable() || !writable)) return Row::Found;
+    if (blob_.IsOpen() && (blob_.IsWritable() || !writable)) {
+        if (blob_.IsCurrent()) return Row::Found;
+        blob_.Close();
+    }
     const Row row = Locate();
     if (row != Row::Found) return row;
     return OpenBlob(writable) ? Row::Found : Row::Failed;
@@ -64,14 +69,18 @@ StorageFile::Row StorageFile::Attach(bool writable) {
 // Another connection may have shortened the row since the last call; the
 // position then falls back to the new end, so that it never lies past the
 // data. SQLITE_ERROR, on a row just found in this transaction, means a value
-// that is not a blob: a NULL Content (the copy of an empty file).
+// no handle opens on: a NULL Content (the copy of an empty file) or a number,
+// whose length is then that of its conversion (see ReadConverted).
 bool StorageFile::OpenBlob(bool writable) {
     const int result = blob_.Open(at_.rowId, writable);
     if (result != SQLITE_OK && result != SQLITE_ERROR) {
         store_.NoteResult(result);
         return false;
     }
-    at_.size = static_cast<uint32_t>(blob_.Bytes());
+    const std::optional<uint32_t> length =
+        result == SQLITE_OK ? static_cast<uint32_t>(blob_.Bytes()) : ReadConverted(nullptr, 0);
+    if (!length) return false;
+    at_.size = *length;
     at_.position = std::min(at_.position, at_.size);
     return true;
 }
@@ -100,7 +109,7 @@ int StorageFile::Read(void* buffer, int length) {
 
 // Moves the position past what the window served.
 std::optional<int> StorageFile::ReadFromWindow(void* buffer, uint32_t length) {
-    const std::optional<uint32_t> served = window_.Serve(at_.position, buffer, length);
+    const std::optional<uint32_t> served = window_.Serve(at_.position, buffer, length, at_.size);
     if (!served) return std::nullopt;
     at_.position += *served;
     return static_cast<int>(*served);
@@ -161,6 +170,11 @@ int StorageFile::ReadAttached(void* buffer, uint32_t length) {
         if (row != Row::Found) return 0;
         const uint32_t n = std::min(length, at_.size - at_.position);
         if (n == 0) return 0;
+        if (!blob_.IsOpen()) {  // a number
+            if (!ReadConverted(buffer, n)) return -1;
+            at_.position += n;
+            return static_cast<int>(n);
+        }
         if (!kept && !store_.InTrans()) {
             return ReadThroughWindow(buffer, n) ? static_cast<int>(n) : -1;
         }
@@ -270,7 +284,7 @@ bool StorageFile::WriteAttached(const void* buffer, uint32_t length, Binding& af
         if (row == Row::Failed || row == Row::Gone) return false;
         after = at_;
         const uint64_t end = uint64_t{at_.position} + length;
-        if (row == Row::Missing || end > at_.size) {
+        if (row == Row::Missing || end > at_.size || !blob_.IsOpen()) {
             return store_.FitsInStore(end) && Extend(buffer, length, row, after);
         }
         const int result =
@@ -314,19 +328,22 @@ StorageFile::Inserted StorageFile::InsertFirst(const void* buffer, uint32_t leng
     return Inserted::Stored;
 }
 
-// A write past the end: the first `position` stored bytes, then `buffer`.
-// Cases with nothing to keep store `buffer` alone.
+// A write past the end, or into a value no handle writes (NULL, a number):
+// the stored bytes with `buffer` over them at the position. Cases with
+// nothing to keep store `buffer` alone.
 bool StorageFile::Extend(const void* buffer, uint32_t length, Row row, Binding& after) {
     blob_.Close();  // the rewrite leaves it stale
     const uint32_t end = at_.position + length;
-    after.size = end;
+    after.size = std::max(end, at_.size);
     after.position = end;
     if (row == Row::Missing) {
         after.rowId = InsertRow(buffer, length);
         return after.rowId != 0;
     }
-    if (at_.position == 0) return store_.ReplaceContent(at_.rowId, buffer, length);
-    return RewriteContent(at_.position, buffer, length, end);
+    if (at_.position == 0 && end >= at_.size) {
+        return store_.ReplaceContent(at_.rowId, buffer, length);
+    }
+    return RewriteContent(at_.position, buffer, length, after.size);
 }
 
 // The target is formed in unsigned 32-bit arithmetic, so a negative offset
@@ -393,7 +410,7 @@ bool StorageFile::ResizeAttached(uint32_t newSize, Binding& after) {
         after.rowId = InsertRow(nullptr, newSize);
         return after.rowId != 0;
     }
-    return RewriteContent(newSize, nullptr, 0, newSize);
+    return RewriteContent(0, nullptr, 0, newSize);
 }
 
 // A row already stored under the same keys makes the primary key refuse
@@ -404,9 +421,9 @@ sqlite3_int64 StorageFile::InsertRow(const void* bytes, uint32_t length) {
     return inserted == StoreConnection::Insert::Stored ? rowId : 0;
 }
 
-// The stored prefix is copied while the row is read; the new Content
+// The stored bytes are copied while the row is read; the new Content
 // replaces the old in one statement.
-bool StorageFile::RewriteContent(uint32_t keep, const void* tail, uint32_t tailLength,
+bool StorageFile::RewriteContent(uint32_t at, const void* tail, uint32_t tailLength,
                                  uint32_t newSize) {
     std::vector<unsigned char> content;
     const bool read = store_.ReadContent(at_.rowId, [&](const void* bytes, uint32_t stored) {
@@ -416,13 +433,31 @@ bool StorageFile::RewriteContent(uint32_t keep, const void* tail, uint32_t tailL
             NoteFailure(KIVFS_ERR_NO_MEMORY);
             return false;
         }
-        const size_t kept = std::min({keep, stored, newSize});
+        const size_t kept = std::min(stored, newSize);
         if (kept > 0) std::memcpy(content.data(), bytes, kept);
         return true;
     });
     if (!read) return false;
-    if (tailLength > 0) std::memcpy(content.data() + keep, tail, tailLength);
+    if (tailLength > 0) std::memcpy(content.data() + at, tail, tailLength);
     return store_.ReplaceContent(at_.rowId, content.data(), newSize);
+}
+
+// SQLite's own conversion of the value to a blob, as CopyFile copies it and
+// the probe reads it: NULL is empty, a number its text ("12345").
+std::optional<uint32_t> StorageFile::ReadConverted(void* buffer, uint32_t length) {
+    std::optional<uint32_t> stored;
+    const bool read = store_.ReadContent(at_.rowId, [&](const void* bytes, uint32_t count) {
+        if (length > 0) {
+            if (!bytes || at_.position + uint64_t{length} > count) {
+                NoteFailure(bytes ? KIVFS_ERR_IO : KIVFS_ERR_NO_MEMORY);
+                return false;
+            }
+            std::memcpy(buffer, static_cast<const unsigned char*>(bytes) + at_.position, length);
+        }
+        stored = count;
+        return true;
+    });
+    return read ? stored : std::nullopt;
 }
 
 }  // namespace kivfs

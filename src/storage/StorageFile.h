@@ -77,8 +77,14 @@ class StorageFile : public FsFile {
     // Takes what a lookup found as the row now stored under the file's name.
     Row Bind(const RowLookup& found);
     // Opens the handle on the bound row and learns the size from it; a NULL
-    // Content opens none and reads as empty. False when it could not open.
+    // Content or a number opens none (see ReadConverted). False when it
+    // could not open.
     bool OpenBlob(bool writable);
+    // A Content no handle opens on, as SQLite converts it to a blob (a
+    // number reads as its text): copies `length` bytes at the position into
+    // `buffer` and gives the value's length; none when it could not be read
+    // (the cause noted).
+    std::optional<uint32_t> ReadConverted(void* buffer, uint32_t length);
 
     // The three ways a read is served, tried in this order. Outside any
     // transaction the window and the probe are each one statement; the
@@ -133,10 +139,9 @@ class StorageFile : public FsFile {
     // Inserts the file's row with `bytes` (or `length` zero bytes when
     // null) as Content; its rowid, 0 on failure.
     sqlite3_int64 InsertRow(const void* bytes, uint32_t length);
-    // Builds the new Content: the first `keep` stored bytes (fewer if less
-    // is stored), `tail` at offset `keep`, zero bytes elsewhere, `newSize`
-    // in all.
-    bool RewriteContent(uint32_t keep, const void* tail, uint32_t tailLength, uint32_t newSize);
+    // Builds the new Content: the stored bytes (as many as fit), `tail` over
+    // them at offset `at`, zero bytes elsewhere, `newSize` in all.
+    bool RewriteContent(uint32_t at, const void* tail, uint32_t tailLength, uint32_t newSize);
 
     StoreConnection& store_;  // borrowed: statements, transaction state, blobs
     const StoredName keys_;   // the row's FileName and Path

@@ -13,8 +13,9 @@ namespace kivfs {
 
 // The connection makes sure of the FileStorage table; one that cannot be
 // opened has noted why.
-std::unique_ptr<FsBackend> OpenStorageFs(const std::string& path) {
-    std::unique_ptr<StoreConnection> store = StoreConnection::Open(path);
+std::unique_ptr<FsBackend> OpenStorageFs(const std::string& path, StoreCreation creation) {
+    std::unique_ptr<StoreConnection> store =
+        StoreConnection::Open(path, creation == StoreCreation::Allowed);
     if (!store) return nullptr;
     return std::make_unique<StorageFs>(std::move(store));
 }

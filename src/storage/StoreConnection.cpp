@@ -8,6 +8,7 @@
 
 #include "backend/Failure.h"
 #include "kivfs.h"
+#include "platform/SystemPath.h"
 #include "storage/SqliteFailure.h"
 #include "storage/Statement.h"
 
@@ -24,6 +25,9 @@ constexpr const char* kCreateTable =
     "create table if not exists FileStorage (FileName text, Path text, Content blob, Info blob, "
     "primary key(FileName, Path));";
 constexpr const char* kTableName = "FileStorage";
+// Whether the table exists, read without writing anything.
+constexpr const char* kHasTable =
+    "SELECT 1 FROM sqlite_master WHERE type='table' AND name='FileStorage' COLLATE NOCASE;";
 constexpr const char* kKeyIndex = "sqlite_autoindex_FileStorage_1";
 
 // Directories are selected by a range of Path texts (see PathRange), which
@@ -68,12 +72,13 @@ int RetryWhileBusy(void*, int count) {
 // read-only access when the file may only be read; a store that cannot be
 // opened for writing at all (a read-only medium, say) is tried once more
 // read-only, so that its files can still be read. sqlite3_open_v2 may hand
-// back a handle on failure, which is closed.
-sqlite3* OpenDatabase(const std::string& path) {
+// back a handle on failure, which is closed. Without `create` a missing file
+// is not made.
+sqlite3* OpenDatabase(const std::string& path, bool create) {
     sqlite3* db = nullptr;
-    int result =
-        sqlite3_open_v2(path.c_str(), &db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int createFlag = create ? SQLITE_OPEN_CREATE : 0;
+    int result = sqlite3_open_v2(path.c_str(), &db,
+                                 SQLITE_OPEN_READWRITE | createFlag | SQLITE_OPEN_NOMUTEX, nullptr);
     if (result != SQLITE_OK) {
         sqlite3_close(db);
         db = nullptr;
@@ -97,22 +102,50 @@ bool RunSetUp(sqlite3* db, const char* sql) {
     return false;
 }
 
+// sqlite3_exec's callback: a row was found.
+int NoteRow(void* found, int, char**, char**) {
+    *static_cast<bool*>(found) = true;
+    return 0;
+}
+
+// Whether the database holds the table, read without writing anything: a
+// 0-byte file reads as an empty database, holding none. A file that is no
+// database, or a lock held too long, fails the query (its cause noted).
+bool HasTable(sqlite3* db, bool* has) {
+    *has = false;
+    const int result = sqlite3_exec(db, kHasTable, NoteRow, has, nullptr);
+    if (result == SQLITE_OK) return true;
+    NoteSqliteFailure(db, result);
+    return false;
+}
+
 }  // namespace
 
 // The page size applies only to a database without pages yet, so new stores
 // get 8192-byte pages and existing ones keep theirs. A file that is not a
 // SQLite database fails one of the statements and is refused. These
 // statements run outside any transaction; on a read-only store the table
-// must exist already (its "if not exists" then writes nothing). The handle
-// is owned from the moment it opens, so that no failure below, an
-// allocation's included, leaves it open.
-std::unique_ptr<StoreConnection> StoreConnection::Open(const std::string& path) {
-    Handle db(OpenDatabase(path));
+// must exist already (its "if not exists" then writes nothing). When
+// creation is refused, a missing file, an empty one and a database without
+// the table are no store (NOT_FOUND) and stay as they were: nothing is
+// created and nothing written. The handle is owned from the moment it
+// opens, so that no failure below, an allocation's included, leaves it open.
+std::unique_ptr<StoreConnection> StoreConnection::Open(const std::string& path, bool create) {
+    if (!create && !IsSystemFile(path.c_str())) {
+        NoteFailure(KIVFS_ERR_NOT_FOUND);
+        return nullptr;
+    }
+    Handle db(OpenDatabase(path, create));
     if (!db) return nullptr;
+    bool hasTable = false;
     const bool ready = RunSetUp(db.get(), "PRAGMA page_size=8192") &&
                        RunSetUp(db.get(), "PRAGMA cache_size=400") &&
-                       RunSetUp(db.get(), kCreateTable);
+                       (create ? RunSetUp(db.get(), kCreateTable) : HasTable(db.get(), &hasTable));
     if (!ready) return nullptr;
+    if (!create && !hasTable) {
+        NoteFailure(KIVFS_ERR_NOT_FOUND);
+        return nullptr;
+    }
     // Allocation comes before the handle moves into the argument, so a
     // failed one leaves it to `db`; a failing constructor leaves it to db_.
     return std::unique_ptr<StoreConnection>(new StoreConnection(std::move(db)));
@@ -122,8 +155,11 @@ std::unique_ptr<StoreConnection> StoreConnection::Open(const std::string& path) 
 // answers from the row's header without reading the value, and reads the
 // value only when the caller wants it whole. Its columns: rowid, Content's
 // length in bytes (0 for NULL and numbers; -1 for a text, whose length()
-// counts characters), and Content itself when it is a blob of at most ?3
-// bytes, else NULL. The handle is taken over first: should a member below
+// counts characters; for a number, the length of its text), and Content
+// itself when it is a blob of at most ?3
+// bytes, a number as its text, else NULL. A number (another program's row)
+// reads as SQLite converts it to a blob, its text, as CopyFile copies it, and
+// its length is that text's. The handle is taken over first: should a member below
 // fail to allocate, it is still closed.
 StoreConnection::StoreConnection(Handle db)
     : db_(std::move(db)),
@@ -137,9 +173,10 @@ StoreConnection::StoreConnection(Handle db)
           statements_.Pin("SELECT rowid from FileStorage where FileName=? and Path=?;"),
           statements_.Pin(
               "SELECT rowid, CASE typeof(Content) WHEN 'blob' THEN length(Content) "
-              "WHEN 'text' THEN -1 ELSE 0 END, CASE WHEN typeof(Content)='blob' AND "
-              "length(Content) <= ?3 THEN Content END from FileStorage where FileName=?1 and "
-              "Path=?2;"),
+              "WHEN 'text' THEN -1 WHEN 'null' THEN 0 ELSE length(CAST(Content AS BLOB)) END, "
+              "CASE WHEN typeof(Content)='blob' AND length(Content) <= ?3 THEN Content "
+              "WHEN typeof(Content) IN ('integer', 'real') THEN CAST(Content AS BLOB) END "
+              "from FileStorage where FileName=?1 and Path=?2;"),
           statements_.Pin("INSERT INTO FileStorage (FileName, Path, Content) VALUES (?, ?, ?);"),
           statements_.Pin("SELECT Content from FileStorage where rowid=?;"),
           statements_.Pin("UPDATE FileStorage Set Content = ? where rowid = ?;"),
@@ -223,9 +260,13 @@ bool StoreConnection::BeginExplicit() {
 
 // A transaction SQLite ended by itself, or whose COMMIT fails (busy past the
 // timeout, a full disk), is rolled back as a whole and reported as false.
-// Back in implicit mode in any case.
+// Back in implicit mode in any case. A commit with no transaction open is a
+// call out of order: an argument refused.
 bool StoreConnection::CommitExplicit() {
-    if (!inTrans_) return false;
+    if (!inTrans_) {
+        NoteFailure(KIVFS_ERR_ARGUMENT);
+        return false;
+    }
     CountOwnChange();
     blobs_.CloseAll();
     const bool committed = ExplicitTransactionAlive() && Exec(pinned_.commit);

@@ -51,11 +51,11 @@ class Statement;
 // enough. Valid only inside the callback that receives it.
 struct RowProbe {
     RowLookup row;
-    // Content's length in bytes: 0 for NULL and numbers; none for a text,
-    // whose length SQL counts in characters.
+    // Content's length in bytes: 0 for NULL, a number's as its text; none
+    // for a text, whose length SQL counts in characters.
     std::optional<uint32_t> length;
-    // Content is a blob of at most the length the probe was asked to fetch,
-    // and Content() gives it whole.
+    // Content is a blob of at most the length the probe was asked to fetch
+    // (or a number, as its text), and Content() gives it whole.
     bool fetched = false;
     // The whole Content; null when SQLite could not allocate it (the caller
     // notes that) or it is empty.
@@ -66,10 +66,12 @@ struct RowProbe {
 
 class StoreConnection {
   public:
-    // Opens (creating when missing) the database at `path` with the store's
-    // table; null, with the cause noted, when it cannot be opened or is not
-    // a SQLite database.
-    static std::unique_ptr<StoreConnection> Open(const std::string& path);
+    // Opens the database at `path` with the store's table; null, with the
+    // cause noted, when it cannot be opened or is not a SQLite database.
+    // With `create`, a missing file becomes a new store and a database
+    // without the table gains it; without, those give NOT_FOUND and nothing
+    // is written.
+    static std::unique_ptr<StoreConnection> Open(const std::string& path, bool create);
     // Closes any blob handle and statement, then the connection: an explicit
     // transaction never committed is rolled back by the close.
     ~StoreConnection();

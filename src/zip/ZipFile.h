@@ -16,7 +16,9 @@
 
 #include <zzip/zzip.h>
 
+#include "backend/Failure.h"
 #include "backend/FsFile.h"
+#include "kivfs.h"
 
 namespace kivfs {
 
@@ -34,8 +36,8 @@ class ZipFile : public FsFile {
     // (a CRC-32 mismatch included; every read fails then until one starts
     // again from offset 0).
     int Read(void* buffer, int length) override;
-    // Archives are read only: writes nothing and returns 0.
-    int Write(const void*, int) override { return 0; }
+    // Archives are read only: writes nothing and returns 0 (READ_ONLY).
+    int Write(const void*, int) override { return ReadOnly(0); }
     // The offset in the uncompressed bytes.
     int Tell() override;
     // The new offset, or -1. A target past the end leaves the offset where it
@@ -45,10 +47,16 @@ class ZipFile : public FsFile {
     // 1 when the offset is at or past the entry's uncompressed size, or the
     // entry failed its CRC-32 check.
     int Error() override;
-    // Archives are read only: false.
-    bool Resize(unsigned int) override { return false; }
+    // Archives are read only: false (READ_ONLY).
+    bool Resize(unsigned int) override { return ReadOnly(false); }
 
   private:
+    // Notes that the entry cannot be written and gives `failure`.
+    template <typename Result>
+    static Result ReadOnly(Result failure) {
+        NoteFailure(KIVFS_ERR_READ_ONLY);
+        return failure;
+    }
     // Extends the check by the `count` bytes read at `offset` when they
     // continue the pass in order from the start; false when that pass has now
     // reached the end with the wrong CRC-32.

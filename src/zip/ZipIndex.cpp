@@ -8,9 +8,11 @@ namespace kivfs {
 
 namespace {
 
+// A stored "\" is a "/" (archives made by some Windows tools store
+// 'dir\c.txt'), as the listings take it too.
 bool EndsWithSlash(const char* text) {
     const std::size_t length = std::strlen(text);
-    return length != 0 && text[length - 1] == '/';
+    return length != 0 && (text[length - 1] == '/' || text[length - 1] == '\\');
 }
 
 // A-Z to a-z, as the C library's tolower does in the "C" locale; every other
@@ -34,12 +36,13 @@ bool SameCaselessKey(const char* a, const char* b) {
     return *a == *b;
 }
 
-// Whether two names are equal apart from the case of ASCII letters.
-bool SameLowered(const char* a, const char* b) {
-    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-        if (LowerByte(*a) != LowerByte(*b)) return false;
+// Whether a stored name is `name` exactly, a stored "\" standing for "/".
+bool SameName(const char* stored, const std::string& name) {
+    std::size_t at = 0;
+    for (; stored[at] != '\0'; ++at) {
+        if (at == name.size() || (stored[at] == '\\' ? '/' : stored[at]) != name[at]) return false;
     }
-    return *a == *b;
+    return at == name.size();
 }
 
 // FNV-1a over the name as zziplib's case-insensitive compare sees it: names
@@ -102,12 +105,12 @@ std::uint32_t ZipIndex::FirstWithKey(const std::string& name) const {
     return position == kNoEntry ? kNoEntry : position & ~kMoreWithKey;
 }
 
-// Names equal apart from case have one caseless key, so the entries to look
-// at are that key's chain.
+// Names equal apart from case (and "\" for "/") have one caseless key, so
+// the entries to look at are that key's chain.
 bool ZipIndex::HasEntry(const std::string& name, bool directory) const {
     for (std::uint32_t at = FirstWithKey(name); at != kNoEntry; at = nextWithKey_[at]) {
         if (EndsWithSlash(storedNames_[at]) == directory &&
-            SameLowered(storedNames_[at], name.c_str())) {
+            SameCaselessKey(storedNames_[at], name.c_str())) {
             return true;
         }
     }
@@ -133,7 +136,7 @@ std::optional<ZipIndex::Match> ZipIndex::Find(const std::string& name) const {
     const std::uint32_t first = slot.position & ~kMoreWithKey;
     if (slot.position == first) return Match{first, slot.name};
     for (std::uint32_t at = first; at != kNoEntry; at = nextWithKey_[at]) {
-        if (name == storedNames_[at]) return Match{at, storedNames_[at]};
+        if (SameName(storedNames_[at], name)) return Match{at, storedNames_[at]};
     }
     return Match{first, slot.name};
 }
@@ -145,7 +148,7 @@ std::optional<ZipIndex::Match> ZipIndex::Scan(ZZIP_DIR* archive, const std::stri
     std::optional<Match> caseless;
     std::uint32_t position = 0;
     ForEachEntryName(archive, [&](const char* stored) {
-        if (!exact && name == stored) {
+        if (!exact && SameName(stored, name)) {
             exact = Match{position, stored};
         } else if (!exact && !caseless && SameCaselessKey(stored, name.c_str())) {
             caseless = Match{position, stored};

@@ -7,7 +7,8 @@
 // first, in central-directory order, whose name equals the asked one
 // exactly; only when none does, the first whose name equals it ignoring the
 // case of ASCII letters ('readme.txt' and 'README.TXT' may both be in one
-// archive, and each opens as itself).
+// archive, and each opens as itself). A "\" in a stored name counts as "/"
+// throughout, as zziplib's case-insensitive compare and the listings take it.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,7 @@
 #include "zip/ZipTree.h"
 
+#include <algorithm>
+
 #include "zip/ZipEntryNames.h"
 
 namespace kivfs {
@@ -43,8 +45,16 @@ std::shared_ptr<const SnapshotListing> ZipTree::Listing(const std::shared_ptr<co
 // Walks the rest of `name` after the prefix component by component: each
 // component followed by "/" is a directory of the listing it lies in, and a
 // last component without "/" is a file there. A name ending with "/" (a
-// directory's own entry) adds nothing to its own listing.
+// directory's own entry) adds nothing to its own listing. A stored "\" is a
+// "/" (archives made by some Windows tools store 'dir\c.txt'), as existence
+// tests and opens take it; the listing keeps copies of what it lists.
 void ZipTree::Add(std::string_view name) {
+    std::string slashed;
+    if (name.find('\\') != std::string_view::npos) {
+        slashed.assign(name);
+        std::replace(slashed.begin(), slashed.end(), '\\', '/');
+        name = slashed;
+    }
     if (name.size() <= prefix_.size() || name.compare(0, prefix_.size(), prefix_) != 0) return;
     std::uint32_t at = kRoot;
     std::size_t start = prefix_.size();

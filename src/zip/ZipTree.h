@@ -1,8 +1,8 @@
 // ZipTree: the listings of an archive's directories, made from its entry
 // names in one pass and never changed afterwards.
 //
-// The listing of a directory text P holds, for every entry name N that
-// begins with P byte for byte and is longer than it, with R the rest of N
+// The listing of a directory text P holds, for every entry name N (a stored
+// "\" read as "/") that begins with P byte for byte and is longer than it, with R the rest of N
 // after P: a file R when R holds no "/", else a directory: R up to and
 // including its first "/", listed once, at the place of the first entry
 // that reveals it. Entries keep central-directory order. The whole tree
