@@ -7,10 +7,10 @@
 # `kivfs pack` and is the benchmarks' peer; man-db checks the kivfs manual
 # page in the tool tests; python3 runs the zip tests' reference reader;
 # dpkg-dev and file let cpack find the Debian packages' dependencies
-# (dpkg-shlibdeps).
+# (dpkg-shlibdeps); clang-format checks the layout of the sources.
 set -eu
 
-PACKAGES="cmake make g++ clang libclang-rt-14-dev pkg-config \
+PACKAGES="cmake make g++ clang libclang-rt-14-dev clang-format pkg-config \
 libsqlite3-dev libzzip-dev zlib1g-dev libisal-dev \
 libgtest-dev googletest libbenchmark-dev libcli11-dev libzip-dev man-db zip unzip python3 \
 dpkg-dev file"

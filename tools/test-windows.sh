@@ -64,21 +64,19 @@ if [ "$run_i686" != 0 ]; then
     ./tools/setup-deps.sh --windows-i686
 fi
 
-# configure BUILD_DIR ARCH ZZIPLIB_PREFIX WINE: a cross build of one
-# architecture, its tests run by WINE through tools/wine-run.sh. cpack
+# configure PRESET: a cross build of one architecture as CMakePresets.json
+# describes it (build-win32 for windows-i686, build-win64 for
+# windows-x86_64), its zziplib taken from KIVFS_ZZIPLIB_PREFIX_<ARCH> and its
+# tests run by that architecture's Wine through tools/wine-run.sh. cpack
 # packs what the build made without building the rest first.
 configure() {
-    cmake -S . -B "$1" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$2-w64-mingw32.cmake" \
-        -DCMAKE_CROSSCOMPILING_EMULATOR="$root/tools/wine-run.sh;$4" \
-        -DKIVFS_ZZIPLIB_PREFIX="$3" -DKIVFS_BUILD_BENCH=OFF -DKIVFS_WERROR=ON \
-        -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
+    cmake --preset "$1" -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
 }
 
 # The i686 build: everything when its suite runs, else the DLLs, the tool,
 # the demo and the StubOps layout check.
 began=$(date +%s)
-configure build-win32 i686 "${KIVFS_ZZIPLIB_PREFIX_I686:-}" "$wine32"
+configure windows-i686
 if [ "$run_i686" != 0 ]; then
     cmake --build build-win32 -j"$jobs"
 else
@@ -143,7 +141,7 @@ fi
 
 # The x86_64 build and the whole suite under wine64.
 began=$(date +%s)
-configure build-win64 x86_64 "${KIVFS_ZZIPLIB_PREFIX_X86_64:-}" "$wine64"
+configure windows-x86_64
 cmake --build build-win64 -j"$jobs"
 x86_64_build=$(elapsed "$began")
 cmake -DLIB=build-win64/bin/kivfs.dll -DOBJDUMP=x86_64-w64-mingw32-objdump \

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <utility>
 
 #include "api/Container.h"
 #include "api/Guarded.h"
@@ -15,10 +16,10 @@ namespace kivfs {
 template <typename Object>
 OpenHandle* MakeHandle(DirHandle* dir, std::unique_ptr<Object> object) {
     if (!object) return nullptr;
-    auto* handle = new OpenHandle;
+    auto handle = std::make_unique<OpenHandle>();
     handle->dir = dir;
-    handle->object = object.release();
-    return handle;
+    handle->object = std::move(object);
+    return handle.release();
 }
 
 // Opens a private container for the container part of `path` (a store only
@@ -36,8 +37,7 @@ OpenHandle* OpenByPath(const char* path, StoreCreation creation, Open open) {
     dir->openedPath = split->container;
     OpenHandle* handle = MakeHandle(dir.get(), open(dir->backend.get(), split->inner.c_str()));
     if (!handle) return nullptr;
-    dir.release();
-    handle->ownsDir = true;
+    handle->privateDir = std::move(dir);
     return handle;
 }
 

@@ -22,23 +22,20 @@ struct DirHandle {
 
 namespace kivfs {
 
+// Members are destroyed in reverse order: the object first (it may borrow
+// the backend), then a private container with its backend.
 struct OpenHandle {
-    // The container the object was opened in.
+    // The container of the full-path opens, which dies with the handle;
+    // null for a handle opened in a DirHandle the host holds.
+    std::unique_ptr<DirHandle> privateDir;
+    // The container the object was opened in: privateDir, or the host's.
     DirHandle* dir = nullptr;
-    // The FsFile or FsEnum; owned; never null in a handle handed out.
-    FsObject* object = nullptr;
-    // True for the full-path opens, whose private `dir` dies with the handle.
-    bool ownsDir = false;
+    // The FsFile or FsEnum; never null in a handle handed out.
+    std::unique_ptr<FsObject> object;
 
     OpenHandle() = default;
     OpenHandle(const OpenHandle&) = delete;
     OpenHandle& operator=(const OpenHandle&) = delete;
-    // Destroys the object first (it may borrow the backend), then a private
-    // container with its backend.
-    ~OpenHandle() {
-        delete object;
-        if (ownsDir) delete dir;
-    }
 };
 
 }  // namespace kivfs
@@ -60,11 +57,13 @@ inline EnumHandle* AsEnumHandle(OpenHandle* handle) {
 }
 
 inline FsFile* FileOf(FileHandle* handle) {
-    return handle ? static_cast<FsFile*>(reinterpret_cast<OpenHandle*>(handle)->object) : nullptr;
+    return handle ? static_cast<FsFile*>(reinterpret_cast<OpenHandle*>(handle)->object.get())
+                  : nullptr;
 }
 
 inline FsEnum* EnumOf(EnumHandle* handle) {
-    return handle ? static_cast<FsEnum*>(reinterpret_cast<OpenHandle*>(handle)->object) : nullptr;
+    return handle ? static_cast<FsEnum*>(reinterpret_cast<OpenHandle*>(handle)->object.get())
+                  : nullptr;
 }
 
 }  // namespace kivfs

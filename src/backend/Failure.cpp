@@ -1,8 +1,7 @@
 #include "backend/Failure.h"
 
-#include <cerrno>
-
 #include "kivfs.h"
+#include "platform/SystemError.h"
 
 namespace kivfs {
 
@@ -23,39 +22,6 @@ int TakeNoted() {
     const int code = Record().noted;
     Record().noted = KIVFS_OK;
     return code;
-}
-
-int ErrnoToCode(int err) {
-    switch (err) {
-        case ENOENT:
-        case ENOTDIR:
-            return KIVFS_ERR_NOT_FOUND;
-        case EEXIST:
-        case ENOTEMPTY:
-            return KIVFS_ERR_EXISTS;
-        case EINVAL:
-        case ENAMETOOLONG:
-            return KIVFS_ERR_ARGUMENT;
-        case EROFS:
-            return KIVFS_ERR_READ_ONLY;
-        case EBUSY:
-        case EAGAIN:
-            return KIVFS_ERR_BUSY;
-        case ENOSPC:
-        case EFBIG:
-            return KIVFS_ERR_NO_SPACE;
-        case ENOMEM:
-            return KIVFS_ERR_NO_MEMORY;
-        case EACCES:
-        case EPERM:
-            return KIVFS_ERR_PERMISSION;
-        case EISDIR:
-        case ENXIO:
-        case ENODEV:
-            return KIVFS_ERR_NOT_A_FILE;
-        default:
-            return KIVFS_ERR_IO;
-    }
 }
 
 void NoteErrno(int err) {

@@ -21,10 +21,8 @@ void NoteFailure(int code);
 // the most telling of their causes itself.
 int TakeNoted();
 
-// The KIVFS_ERR_* code for a C runtime errno value (IO for one not known).
-int ErrnoToCode(int err);
-
-// Notes the cause an errno value names.
+// Notes the cause a C runtime errno value names (see ErrnoToCode in
+// platform/SystemError.h).
 void NoteErrno(int err);
 
 // The thread's last published code (KIVFS_OK before its first failure).
@@ -32,8 +30,7 @@ int LastErrorCode();
 
 // Every exported call reads and writes the record, so it takes the
 // initial-exec model where the compiler offers it: an access is then one load
-// relative to the thread pointer instead of a call to __tls_get_addr, which
-// cost a short read a quarter of its time.
+// relative to the thread pointer instead of a call to __tls_get_addr.
 #if defined(__GNUC__) && !defined(_WIN32)
 #define KIVFS_FAST_TLS __attribute__((tls_model("initial-exec")))
 #else

@@ -6,6 +6,7 @@
 // new[] (see NewNameText) and belong to the caller.
 #pragma once
 
+#include <cstring>
 #include <string_view>
 
 #include "backend/FsObject.h"
@@ -30,7 +31,13 @@ class FsEnum : public FsObject {
 
 // Returns a new[]-allocated, zero-terminated copy of `text`: the form in which
 // every backend hands names to the caller, who releases it with delete[]
-// (kivfsFreeName does so for C hosts).
-char* NewNameText(std::string_view text);
+// (kivfsFreeName does so for C hosts). A buffer of exactly the name's length
+// plus the terminator.
+inline char* NewNameText(std::string_view text) {
+    char* copy = new char[text.size() + 1];
+    if (!text.empty()) std::memcpy(copy, text.data(), text.size());
+    copy[text.size()] = '\0';
+    return copy;
+}
 
 }  // namespace kivfs

@@ -12,7 +12,6 @@
 #include "kivfs.h"
 #include "mount/MountTable.h"
 #include "mount/StubRecord.h"
-#include "platform/LoadHook.h"
 #include "platform/Text.h"
 
 namespace {
@@ -21,16 +20,6 @@ namespace {
 constexpr const char* kDefaultMount = "app:";
 
 }  // namespace
-
-namespace kivfs {
-
-// Registers once when the library is loaded, before the host calls anything;
-// what the stub answers is of no use at that point.
-void OnProcessAttach() {
-    static_cast<void>(kivFSInitFileSystem());
-}
-
-}  // namespace kivfs
 
 extern "C" {
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "api/Guarded.h"
+#include "backend/Failure.h"
 #include "kivfs.h"
 #include "mount/MountTable.h"
 #include "platform/SystemPath.h"
@@ -55,7 +56,10 @@ int kivFSKivToSyspath(const char* virtualPath, char* buffer, unsigned int buffer
 int kivFSCreateDirectory(const char* sysPath) {
     return Guarded(0, KIVFS_ERR_IO, [&] {
         if (!sysPath || !*sysPath) return Refuse(0);
-        return kivfs::CreateSystemDirectory(NormalizedCopy(sysPath).c_str()) ? 1 : 0;
+        int cause = KIVFS_OK;
+        if (kivfs::CreateSystemDirectory(NormalizedCopy(sysPath).c_str(), &cause)) return 1;
+        kivfs::NoteFailure(cause);
+        return 0;
     });
 }
 

@@ -8,7 +8,6 @@
 #include "backend/Failure.h"
 #include "backend/NameLeavesRoot.h"
 #include "kivfs.h"
-#include "mount/MountPrefix.h"
 
 // Asks the compiler to prove a variable is initialised before any code runs.
 #if defined(__clang__)
@@ -20,6 +19,12 @@
 #endif
 
 namespace kivfs {
+
+// Only the first ":" counts: everything after it is the path inside the mount.
+std::string MountPrefix(const std::string& text) {
+    const size_t colon = text.find(':');
+    return colon == std::string::npos ? std::string() : text.substr(0, colon + 1);
+}
 
 namespace {
 

@@ -16,6 +16,12 @@
 
 namespace kivfs {
 
+// The rule by which a virtual path finds its mount: the text up to and
+// including its first ":", or the empty text when it has none.
+// 'app:cfg/a.ini' gives 'app:'; 'a:b:c' gives 'a:', so a mount name with a
+// ":" before its end is never found.
+std::string MountPrefix(const std::string& text);
+
 // Where a virtual path leads: the mount its prefix names (null when none) and
 // the rest of the path after the prefix.
 struct MountedPath {

@@ -67,7 +67,10 @@ std::unique_ptr<FsFile> NativeFs::OpenFile(const std::string& name, int mode) {
 void NativeFs::CreateParents(const std::string& name) const {
     for (size_t slash = name.find('/'); slash != std::string::npos;
          slash = name.find('/', slash + 1)) {
-        CreateSystemDirectory((root_ + name.substr(0, slash + 1)).c_str());
+        int cause = KIVFS_OK;
+        if (!CreateSystemDirectory((root_ + name.substr(0, slash + 1)).c_str(), &cause)) {
+            NoteFailure(cause);
+        }
     }
 }
 

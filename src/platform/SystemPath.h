@@ -28,7 +28,8 @@ bool IsSystemDirectory(const char* path);
 bool IsSystemFile(const char* path);
 
 // Creates the last component of `path` only; false when it already exists,
-// when a parent is missing, or on any other failure.
-bool CreateSystemDirectory(const char* path);
+// when a parent is missing, or on any other failure, with the cause (a
+// KIVFS_ERR_* code) in *cause when `cause` is not null.
+bool CreateSystemDirectory(const char* path, int* cause = nullptr);
 
 }  // namespace kivfs

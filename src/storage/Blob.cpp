@@ -1,30 +1,18 @@
 #include "storage/Blob.h"
 
+#include "storage/StoreConnection.h"
+
 namespace kivfs {
 
-// Flags 1 open read-write, 0 read-only: a read never takes the write lock.
-// A spare that cannot move (no such row, a NULL Content) is closed, and a
-// new handle tried, which fails the same way.
-int Blob::Open(sqlite3* db, const char* table, const char* column, sqlite3_int64 row,
-               bool writable) {
+// The connection moves its spare handle onto the row when it can.
+int Blob::Open(sqlite3_int64 row, bool writable) {
     Close();
-    sqlite3_blob* handle = registry_.TakeSpare(writable);
-    if (handle && sqlite3_blob_reopen(handle, row) == SQLITE_OK) {
-        handle_ = handle;
-        writable_ = writable;
-        registry_.Add(this);
-        return SQLITE_OK;
-    }
-    sqlite3_blob_close(handle);
-    handle = nullptr;
-    const int result = sqlite3_blob_open(db, "main", table, column, row, writable ? 1 : 0, &handle);
-    if (result != SQLITE_OK) {
-        sqlite3_blob_close(handle);  // SQLite may hand back a handle on failure; null is fine
-        return result;
-    }
+    sqlite3_blob* handle = nullptr;
+    const int result = store_.OpenContent(row, writable, &handle);
+    if (result != SQLITE_OK) return result;
     handle_ = handle;
     writable_ = writable;
-    registry_.Add(this);
+    store_.Blobs().Add(this);
     return SQLITE_OK;
 }
 
@@ -33,14 +21,14 @@ void Blob::Close() {
     if (!handle_) return;
     sqlite3_blob_close(handle_);
     handle_ = nullptr;
-    registry_.Remove(this);
+    store_.Blobs().Remove(this);
 }
 
 // Writes made through the handle stay part of the open transaction.
 void Blob::Park() {
     if (!handle_) return;
-    registry_.Remove(this);
-    registry_.KeepSpare(handle_, writable_);
+    store_.Blobs().Remove(this);
+    store_.Blobs().KeepSpare(handle_, writable_);
     handle_ = nullptr;
 }
 

@@ -4,31 +4,29 @@
 // An open handle keeps its transaction (and its lock) alive, so outside an
 // explicit transaction a file opens one only for the length of one call: the
 // store's transaction scope closes every listed handle before it ends. While
-// open a blob is listed in its store's BlobRegistry, which may close it at
+// open a blob is listed in its store's BlobRegistry (see StoreConnection), which may close it at
 // any commit; the owner then sees IsOpen() false and opens it again when it
 // needs it. Closed by the destructor in any case.
 #pragma once
 
 #include <sqlite3.h>
 
-#include "storage/BlobRegistry.h"
-
 namespace kivfs {
+
+class StoreConnection;
 
 class Blob {
   public:
-    explicit Blob(BlobRegistry& registry) : registry_(registry) {}
+    explicit Blob(StoreConnection& store) : store_(store) {}
     ~Blob() { Close(); }
     Blob(const Blob&) = delete;
     Blob& operator=(const Blob&) = delete;
 
-    // Closes any handle held, then opens `column` of row `row` of `table`,
-    // for writing too when `writable`. Gives SQLite's result: SQLITE_ERROR
-    // when the row is missing or the value is not a blob (a NULL Content
-    // among others). A spare handle of the registry with the same access is
-    // moved onto the row instead, when it can be; every blob of a store is
-    // on the same column.
-    int Open(sqlite3* db, const char* table, const char* column, sqlite3_int64 row, bool writable);
+    // Closes any handle held, then opens Content of row `row`, for writing
+    // too when `writable` (see StoreConnection::OpenContent). Gives SQLite's
+    // result: SQLITE_ERROR when the row is missing or the value is not a blob
+    // (a NULL Content among others).
+    int Open(sqlite3_int64 row, bool writable);
     void Close();
     // Done for good: leaves the handle to the registry as its spare instead
     // of closing it. Only inside an explicit transaction, whose COMMIT
@@ -49,8 +47,8 @@ class Blob {
     int Write(const void* buffer, int length, int offset);
 
   private:
-    BlobRegistry& registry_;
-    sqlite3_blob* handle_ = nullptr;  // open exactly while listed in registry_
+    StoreConnection& store_;          // borrowed: its registry lists the open handle
+    sqlite3_blob* handle_ = nullptr;  // open exactly while listed in the registry
     bool writable_ = false;           // handle_ was opened read-write
 };
 

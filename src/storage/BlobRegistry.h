@@ -4,7 +4,7 @@
 // is open, and any open handle keeps its transaction's lock. Every Blob of a
 // store enters this registry while it is open, so that the store can close
 // them all right before each transaction it ends (see
-// StorageFs::EndImplicit and StorageFs::CommitTrans). Their files reopen
+// StoreConnection::EndImplicit and ::CommitExplicit). Their files reopen
 // them on next use.
 //
 // Inside an explicit transaction a file that closes leaves its handle here as

@@ -1,15 +1,8 @@
 #include "storage/FolderTree.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <stdexcept>
-
-#include "storage/OwnTable.h"
-#include "storage/Statement.h"
-#include "storage/StorageFs.h"
 
 namespace kivfs {
 
@@ -23,49 +16,6 @@ std::string ParentText(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// The scan the picture is built from: every row's keys, nothing else.
-std::string ScanText() {
-    return std::string("SELECT FileName, Path from ") + kStorageTable + ";";
-}
-
-// Whether SQLite runs `sql` as one scan of the primary key's index, which
-// yields rows in key order. The plan's wording is SQLite's, not an API: any
-// other text, too, sends the store to the query.
-FolderTree::Use ScansKeyIndex(StatementCache& statements, const std::string& sql) {
-    const std::string index =
-        std::string("COVERING INDEX sqlite_autoindex_") + kStorageTable + "_1";
-    const std::string explain = "EXPLAIN QUERY PLAN " + sql;
-    Statement plan(statements, explain.c_str());
-    int steps = 0;
-    bool scansIndex = true;
-    int result;
-    while ((result = plan.Step()) == SQLITE_ROW) {
-        ++steps;
-        scansIndex = scansIndex && plan.ColumnView(3).find(index) != std::string_view::npos;
-    }
-    if (result != SQLITE_DONE) return FolderTree::Use::Failed;
-    return scansIndex && steps == 1 ? FolderTree::Use::Ready : FolderTree::Use::ByQuery;
-}
-
-// Whether the store's table is exactly the one this library creates, alone
-// (no other index, no trigger), in a UTF-8 database, and both the listing
-// query and the scan read the primary key's index: only then do listings
-// see rows in key order, with texts compared as the picture compares them.
-// Ready, ByQuery, or Failed when the schema could not be read.
-FolderTree::Use CheckLayout(StorageFs& store) {
-    using Use = FolderTree::Use;
-    StatementCache& statements = store.Statements();
-    {
-        Statement encoding(statements, "PRAGMA encoding;");
-        if (encoding.Step() != SQLITE_ROW) return Use::Failed;
-        if (encoding.ColumnView(0) != "UTF-8") return Use::ByQuery;
-    }
-    const OwnTable own = CheckOwnTable(statements);
-    if (own != OwnTable::Yes) return own == OwnTable::No ? Use::ByQuery : Use::Failed;
-    const Use listing = ScansKeyIndex(statements, store.Fixed().listRange->sql);
-    return listing == Use::Ready ? ScansKeyIndex(statements, ScanText()) : listing;
-}
-
 // Texts SQLite would cut at a zero byte cannot be followed by their keys.
 bool HoldsZeroByte(const std::string& text) {
     return std::memchr(text.data(), 0, text.size()) != nullptr;
@@ -73,43 +23,25 @@ bool HoldsZeroByte(const std::string& text) {
 
 }  // namespace
 
-// data_version is read in the caller's transaction, before any row: the
-// rows read after it are at least as new as the version recorded, so a
-// commit in between at worst makes the next listing build again.
-FolderTree::Use FolderTree::Refresh(StorageFs& store) {
-    const int64_t version = store.DataVersion();
-    if (version < 0) return Use::Failed;
-    if (version == version_ && state_ == State::Built) return Use::Ready;
-    if (version == version_ && state_ == State::ByQuery) return Use::ByQuery;
-    try {
-        return Build(store, version);
-    } catch (const std::bad_alloc&) {
-        Drop();  // too big to hold now: listed by query, tried again next time
-        return Use::ByQuery;
-    }
+// A picture built, or a store found not to be modelled, at this very
+// version still holds: nothing has changed since.
+std::optional<FolderTree::Use> FolderTree::KnownAt(int64_t version) const {
+    if (version != version_) return std::nullopt;
+    if (state_ == State::Built) return Use::Ready;
+    if (state_ == State::ByQuery) return Use::ByQuery;
+    return std::nullopt;
 }
 
-// One scan of every row through the index every listing scans, so the
-// rows come in the order listings see them. A row the picture cannot model,
-// or rows out of key order, make the store one that is listed by query
-// until another connection changes it.
-FolderTree::Use FolderTree::Build(StorageFs& store, int64_t version) {
+// The top exists from the start; rows fill it in key order.
+void FolderTree::StartBuild() {
     Drop();
-    Use use = CheckLayout(store);
-    if (use == Use::Ready) {
-        top_ = &NewFolder(std::string(), nullptr);
-        lastFolder_ = nullptr;
-        const std::string scanText = ScanText();
-        Statement scan(store.Statements(), scanText.c_str());
-        int result = scan.Prepared() ? SQLITE_ROW : SQLITE_MISUSE;
-        while (use == Use::Ready && (result = scan.Step()) == SQLITE_ROW) {
-            std::string_view fileName;
-            std::string_view path;
-            const bool texts = scan.TextColumn(0, &fileName) && scan.TextColumn(1, &path);
-            if (!texts || !AddScanned(fileName, path)) use = Use::ByQuery;
-        }
-        if (use == Use::Ready && result != SQLITE_DONE) use = Use::Failed;
-    }
+    top_ = &NewFolder(std::string(), nullptr);
+    lastFolder_ = nullptr;
+}
+
+// A picture that did not take every row is dropped; one that could not be
+// read keeps no state at all, so the next use tries again.
+FolderTree::Use FolderTree::FinishBuild(Use use, int64_t version) {
     if (use != Use::Ready) Drop();
     if (use == Use::Failed) return use;
     state_ = use == Use::Ready ? State::Built : State::ByQuery;
@@ -152,9 +84,8 @@ void FolderTree::NoteAdded(const StoredName& keys) noexcept {
     try {
         const bool modelled = (keys.path.empty() || keys.path.back() == '/') &&
                               !HoldsZeroByte(keys.fileName) && !HoldsZeroByte(keys.path);
-        if (!modelled) return Drop();
-        Add(keys.fileName, keys.path);
-    } catch (...) {
+        if (!modelled || !Add(keys.fileName, keys.path)) Drop();
+    } catch (const std::bad_alloc&) {
         Drop();
     }
 }
@@ -163,8 +94,8 @@ void FolderTree::NoteRemoved(const StoredName& keys) noexcept {
     uncommitted_ = true;
     if (state_ != State::Built) return;
     try {
-        Remove(keys.fileName, keys.path);
-    } catch (...) {
+        if (!Remove(keys.fileName, keys.path)) Drop();
+    } catch (const std::bad_alloc&) {
         Drop();
     }
 }
@@ -173,8 +104,8 @@ void FolderTree::NoteDirectoryRemoved(const std::string& directory) noexcept {
     uncommitted_ = true;
     if (state_ != State::Built) return;
     try {
-        RemoveDirectory(directory);
-    } catch (...) {
+        if (!RemoveDirectory(directory)) Drop();
+    } catch (const std::bad_alloc&) {
         Drop();
     }
 }
@@ -189,7 +120,7 @@ void FolderTree::NoteRolledBack() noexcept {
 // The folders on the way down that exist already move their entries up
 // where this row becomes the first below them; then the missing folders are
 // made, and the file goes in its place.
-void FolderTree::Add(const std::string& fileName, const std::string& path) {
+bool FolderTree::Add(const std::string& fileName, const std::string& path) {
     const Key key{fileName, path};
     Folder* at = top_;
     while (at->path->size() < path.size()) {
@@ -198,10 +129,11 @@ void FolderTree::Add(const std::string& fileName, const std::string& path) {
         if (found == folders_.end()) break;
         Folder& child = found->second;
         if (Compare(key, KeyOf(child)) < 0) {
-            const size_t from = IndexOf(child);
+            const std::optional<size_t> from = IndexOf(child);
+            if (!from) return false;
             const size_t to = LowerBound(*at, key);
             auto entries = at->entries.begin();
-            std::rotate(entries + to, entries + from, entries + from + 1);
+            std::rotate(entries + to, entries + *from, entries + *from + 1);
         }
         at = &child;
     }
@@ -210,48 +142,52 @@ void FolderTree::Add(const std::string& fileName, const std::string& path) {
     const bool known =
         index < folder.entries.size() && Compare(KeyOf(folder, folder.entries[index]), key) == 0;
     if (!known) folder.entries.insert(folder.entries.begin() + index, Entry{fileName, nullptr});
+    return true;
 }
 
 // A row not in the picture (one another connection deleted, say) changes
 // nothing; the picture is built again before it is used anyway.
-void FolderTree::Remove(const std::string& fileName, const std::string& path) {
+bool FolderTree::Remove(const std::string& fileName, const std::string& path) {
     const auto found = folders_.find(path);
-    if (found == folders_.end()) return;
+    if (found == folders_.end()) return true;
     Folder& folder = found->second;
     const Key key{fileName, path};
     const size_t index = LowerBound(folder, key);
     if (index == folder.entries.size() || folder.entries[index].folder ||
         folder.entries[index].name != fileName) {
-        return;
+        return true;
     }
-    Erase(folder, index, key);
+    return Erase(folder, index, key);
 }
 
 // The top stays, empty; any other folder goes with its entry in its parent.
-void FolderTree::RemoveDirectory(const std::string& directory) {
+bool FolderTree::RemoveDirectory(const std::string& directory) {
     if (directory.empty()) {
         folders_.clear();
         top_ = &NewFolder(std::string(), nullptr);
-        return;
+        return true;
     }
     const auto found = folders_.find(directory);
-    if (found == folders_.end() || found->second.entries.empty()) return;
+    if (found == folders_.end() || found->second.entries.empty()) return true;
     const Folder& gone = found->second;
     const Key first = KeyOf(gone);
     // Copied: the folder's own texts go with it.
     const std::string firstName(first.fileName);
     const std::string firstPath(first.path);
-    Erase(*gone.parent, IndexOf(gone), Key{firstName, firstPath});
+    const std::optional<size_t> index = IndexOf(gone);
+    return index && Erase(*gone.parent, *index, Key{firstName, firstPath});
 }
 
 // The steps up are found while every key still stands. Bottom up, a folder
 // left empty leaves its parent; one whose first row went away moves down to
 // the place of its new first; above a folder whose first row stays, nothing
 // changes.
-void FolderTree::Erase(Folder& folder, size_t index, const Key& removed) {
+bool FolderTree::Erase(Folder& folder, size_t index, const Key& removed) {
     std::vector<Step> steps;
     for (Folder* child = &folder; child->parent; child = child->parent) {
-        steps.push_back(Step{child->parent, IndexOf(*child), Compare(KeyOf(*child), removed) == 0});
+        const std::optional<size_t> at = IndexOf(*child);
+        if (!at) return false;
+        steps.push_back(Step{child->parent, *at, Compare(KeyOf(*child), removed) == 0});
     }
     Folder* const below = folder.entries[index].folder;
     folder.entries.erase(folder.entries.begin() + index);
@@ -271,7 +207,7 @@ void FolderTree::Erase(Folder& folder, size_t index, const Key& removed) {
         }
         child = step.parent;
     }
-    if (!below) return;
+    if (!below) return true;
     std::vector<std::string> gone;
     std::vector<const Folder*> pending{below};
     while (!pending.empty()) {
@@ -283,6 +219,7 @@ void FolderTree::Erase(Folder& folder, size_t index, const Key& removed) {
         }
     }
     for (const std::string& path : gone) folders_.erase(path);
+    return true;
 }
 
 // A folder seen for the first time is listed in its parent at the place of
@@ -343,12 +280,12 @@ size_t FolderTree::LowerBound(const Folder& folder, const Key& key) {
 }
 
 // Keys are unique within a folder, so the search lands on the child's own
-// entry; anywhere else the picture is broken and is dropped by the caller.
-size_t FolderTree::IndexOf(const Folder& child) {
+// entry; anywhere else the picture is broken (none), and the caller drops it.
+std::optional<size_t> FolderTree::IndexOf(const Folder& child) {
     const Folder& parent = *child.parent;
     const size_t index = LowerBound(parent, KeyOf(child));
     if (index >= parent.entries.size() || parent.entries[index].folder != &child) {
-        throw std::logic_error("folder picture out of order");
+        return std::nullopt;
     }
     return index;
 }

@@ -21,13 +21,9 @@
 // only there do the key order and the prefix match above hold. Anything
 // else is listed by query, as before.
 //
-// Memory, on a 64-bit build: 40 bytes per row (its entry: a std::string
-// holding the FileName, plus a pointer), plus the spare capacity of the
-// folders' vectors (up to as much again), plus the FileName's own bytes
-// when it is longer than std::string keeps inline (15 with libstdc++); and
-// per folder about 200 bytes (map node, path text, entry in its parent). A
-// store of 100,000 rows in 5,100 folders of 20 takes about 7.3 MB, 73 bytes
-// a row.
+// Memory: one entry per row (a std::string holding the FileName, and a
+// pointer) and per folder a map node, its path text and its entry in its
+// parent; bench/README.md works out what that comes to.
 #pragma once
 
 #include <cstdint>
@@ -36,11 +32,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include <optional>
+
 #include "storage/SplitStoredName.h"
 
 namespace kivfs {
-
-class StorageFs;
 
 class FolderTree {
   public:
@@ -58,16 +54,31 @@ class FolderTree {
         std::vector<Entry> entries;
     };
 
-    // What Refresh found.
+    // What bringing the picture up to date found (see
+    // StoreConnection::RefreshFolders).
     enum class Use {
         Ready,    // the picture shows what the caller's transaction sees
         ByQuery,  // this store is not of the kind modelled: list by query
         Failed,   // the store could not be read; the cause is noted
     };
 
-    // Brings the picture up to date within the caller's read transaction:
-    // built again when it is missing or another connection has committed.
-    Use Refresh(StorageFs& store);
+    // What the picture is for data version `version`, when it was built
+    // (or found not to model the store) at that version; none when it must
+    // be built again.
+    std::optional<Use> KnownAt(int64_t version) const;
+    // Building from the store's rows, given in the order of the primary
+    // key's index (see StoreConnection::RefreshFolders): StartBuild, then
+    // AddScanned for every row while it returns true, then FinishBuild with
+    // Ready when every row was taken, ByQuery when one was refused or the
+    // store is not of the kind modelled, Failed when the rows could not be
+    // read. Returns `use`.
+    void StartBuild();
+    // Takes one row; false when it is not of the kind modelled or comes out
+    // of key order.
+    bool AddScanned(std::string_view fileName, std::string_view path);
+    Use FinishBuild(Use use, int64_t version);
+    // Forgets the picture; it is built again when next used.
+    void Drop() noexcept;
     // Whether the picture stands for data version `version` as it is.
     bool IsCurrent(int64_t version) const { return state_ == State::Built && version == version_; }
     bool IsBuilt() const { return state_ == State::Built; }
@@ -101,23 +112,21 @@ class FolderTree {
         bool wasFirst;
     };
 
-    Use Build(StorageFs& store, int64_t version);
-    // Takes one scanned row; false when it is not of the kind modelled.
-    bool AddScanned(std::string_view fileName, std::string_view path);
-    void Add(const std::string& fileName, const std::string& path);
-    void Remove(const std::string& fileName, const std::string& path);
-    void RemoveDirectory(const std::string& directory);
+    // The changes themselves; false when the picture turned out not to be
+    // in key order, and must be dropped.
+    bool Add(const std::string& fileName, const std::string& path);
+    bool Remove(const std::string& fileName, const std::string& path);
+    bool RemoveDirectory(const std::string& directory);
     // Takes entry `index` out of `folder`, whose first row below has key
     // `removed` when it is that entry's, and puts the folders above in order
     // again; a sub-folder taken out goes with everything below it.
-    void Erase(Folder& folder, size_t index, const Key& removed);
+    bool Erase(Folder& folder, size_t index, const Key& removed);
     // Folder `path`, made (with the folders above it that are missing) when
     // new, each listed in its parent at the place of `key`, the row that
     // reveals it.
     Folder& Reach(const std::string& path, const Key& key);
     // A new, empty folder `path` below `parent` (not yet listed there).
     Folder& NewFolder(const std::string& path, Folder* parent);
-    void Drop() noexcept;
 
     // The key of the row that puts `entry` where it is: its own for a file,
     // its first row's for a sub-folder.
@@ -128,8 +137,9 @@ class FolderTree {
     static int Compare(const Key& a, const Key& b);
     // The index of the first entry of `folder` not sorting before `key`.
     static size_t LowerBound(const Folder& folder, const Key& key);
-    // The index of `child`'s entry in its parent.
-    static size_t IndexOf(const Folder& child);
+    // The index of `child`'s entry in its parent; none when the picture is
+    // out of order.
+    static std::optional<size_t> IndexOf(const Folder& child);
 
     State state_ = State::Absent;
     int64_t version_ = -1;  // PRAGMA data_version when built (or found ByQuery)

@@ -1,4 +1,4 @@
-// The storage probe used by SelectBackend.
+// The storage probe used by SelectBackend (defined with StorageFs).
 #pragma once
 
 #include <memory>

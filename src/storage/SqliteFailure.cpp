@@ -2,6 +2,7 @@
 
 #include "backend/Failure.h"
 #include "kivfs.h"
+#include "platform/SystemError.h"
 
 namespace kivfs {
 
@@ -36,7 +37,8 @@ int SqliteResultToCode(int result, int systemErrno) {
         case SQLITE_TOOBIG:
             return KIVFS_ERR_ARGUMENT;  // one value longer than a store holds
         case SQLITE_CANTOPEN:
-            return systemErrno != 0 ? ErrnoToCode(systemErrno) : KIVFS_ERR_IO;
+            return systemErrno != 0 ? SystemErrorToCode(static_cast<unsigned long>(systemErrno))
+                                    : KIVFS_ERR_IO;
         default:
             return KIVFS_ERR_IO;
     }

@@ -10,8 +10,9 @@
 namespace kivfs {
 
 // The KIVFS_ERR_* code for a SQLite result code (primary or extended).
-// `systemErrno` is what sqlite3_system_errno reported with it (0: nothing);
-// it tells a file that cannot be opened because it is missing from one the
+// `systemErrno` is what sqlite3_system_errno reported with it (0: nothing):
+// the system's own error value (errno, or GetLastError's on Windows), which
+// tells a file that cannot be opened because it is missing from one the
 // system refuses.
 int SqliteResultToCode(int result, int systemErrno);
 

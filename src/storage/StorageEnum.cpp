@@ -1,11 +1,8 @@
 #include "storage/StorageEnum.h"
 
-#include <sqlite3.h>
-
 #include <utility>
 
-#include "storage/Statement.h"
-#include "storage/StorageFs.h"
+#include "storage/StoreConnection.h"
 #include "storage/TransactionScope.h"
 
 namespace kivfs {
@@ -16,10 +13,10 @@ StorageEnum::StorageEnum(std::string directory) : SnapshotEnum(std::move(directo
 // byte (see PathRange). A listing that could not be read to its end (a lock
 // held past the busy timeout, an I/O error) is a failure: part of a listing
 // would look like a directory that holds less than it does.
-bool StorageEnum::Build(StorageFs& store) {
+bool StorageEnum::Build(StoreConnection& store) {
     TransactionScope scope(store, TransactionScope::Access::Read);
     if (!scope.Began()) return false;
-    switch (store.Folders().Refresh(store)) {
+    switch (store.RefreshFolders()) {
         case FolderTree::Use::Ready:
             AddFolder(store.Folders().Find(DirPath()));
             return scope.End(true);
@@ -28,17 +25,10 @@ bool StorageEnum::Build(StorageFs& store) {
         case FolderTree::Use::ByQuery:
             break;
     }
-    int result = SQLITE_MISUSE;
-    const PathRange range = DirectoryRange(DirPath());  // bound, not copied: outlives the query
-    {
-        Statement query(store.Statements(), store.Fixed().listRange);
-        if (query.BindPathRange(1, range)) {
-            while ((result = query.Step()) == SQLITE_ROW) {
-                AddRow(query.ColumnText(1), query.ColumnText(0));
-            }
-        }
-    }  // reset before the scope ends, so that it holds no read
-    return scope.End(result == SQLITE_DONE);
+    const bool listed = store.ListDirectory(
+        DirPath(),
+        [this](std::string_view path, std::string_view fileName) { AddRow(path, fileName); });
+    return scope.End(listed);
 }
 
 // The picture keeps a folder's entries in the order the query yields the
@@ -57,11 +47,11 @@ void StorageEnum::AddFolder(const FolderTree::Folder* folder) {
 
 // A file lies in the directory itself; any other row names, by its first
 // component below the directory, a sub-directory, listed once.
-void StorageEnum::AddRow(const std::string& path, const std::string& fileName) {
+void StorageEnum::AddRow(std::string_view path, std::string_view fileName) {
     const std::string& dirPath = DirPath();
     if (path == dirPath) return AddFile(fileName);
     const size_t slash = path.find('/', dirPath.size());
-    if (slash == std::string::npos) return;
+    if (slash == std::string_view::npos) return;
     AddDirectory(path.substr(dirPath.size(), slash + 1 - dirPath.size()));
 }
 

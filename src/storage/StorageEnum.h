@@ -10,27 +10,29 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "backend/SnapshotEnum.h"
 #include "storage/FolderTree.h"
 
 namespace kivfs {
 
-class StorageFs;
+class StoreConnection;
 
 class StorageEnum : public SnapshotEnum {
   public:
     // `directory` is the directory's text with its "/" (empty for the top).
     explicit StorageEnum(std::string directory);
-    // Reads the listing from `store`; false when it could not be read whole.
-    bool Build(StorageFs& store);
+    // Reads the listing through `store`; false when it could not be read
+    // whole.
+    bool Build(StoreConnection& store);
 
   private:
     // Adds the entries of `folder` of the store's folder picture (null: an
     // empty folder).
     void AddFolder(const FolderTree::Folder* folder);
     // Adds the entry a row with `path` and `fileName` reveals, if any.
-    void AddRow(const std::string& path, const std::string& fileName);
+    void AddRow(std::string_view path, std::string_view fileName);
 };
 
 }  // namespace kivfs

@@ -13,14 +13,10 @@
 // returns, so another connection may read and write meanwhile. Inside one
 // the handle is kept from call to call.
 //
-// A fresh handle reaches offset N of a long Content only by walking the
-// row's chain of overflow pages up to N, so reading a long file in small
-// pieces, each call with a handle of its own, would cost time proportional
-// to the offset on every call. A read outside an explicit transaction
-// therefore reads a window ahead, and later reads are served from it for as
-// long as the store's content version shows that nothing changed. A file
-// that fits in a window, or is read whole, is found and fetched by one
-// statement, run outside any transaction as its own (autocommit).
+// A read outside an explicit transaction keeps a window read ahead (see
+// ReadWindow). A file that fits in a window, or is read whole, is found and
+// fetched by one statement, run outside any transaction as its own
+// (autocommit).
 //
 // Counts and positions are unsigned 32-bit internally; after every operation
 // the position is at most the size.
@@ -29,21 +25,20 @@
 #include <sqlite3.h>
 
 #include <cstdint>
-#include <string>
-#include <vector>
+#include <optional>
 
 #include "backend/FsFile.h"
 #include "storage/Blob.h"
+#include "storage/ReadWindow.h"
 #include "storage/SplitStoredName.h"
+#include "storage/StoreConnection.h"
 
 namespace kivfs {
 
-class StorageFs;
-
 class StorageFile : public FsFile {
   public:
-    // A file of `owner` under the given keys; touches nothing yet.
-    StorageFile(StorageFs& owner, StoredName keys);
+    // A file of `store` under the given keys; touches nothing yet.
+    StorageFile(StoreConnection& store, StoredName keys);
     // Inside an explicit transaction leaves its handle to the store for
     // reuse; outside one no handle is open.
     ~StorageFile() override;
@@ -79,13 +74,30 @@ class StorageFile : public FsFile {
     Row Attach(bool writable);
     // Looks the row up by name and compares it with the one known.
     Row Locate();
-    // Takes `rowId` (0: none) as the row now stored under the file's name.
-    Row Bind(int64_t rowId);
+    // Takes what a lookup found as the row now stored under the file's name.
+    Row Bind(const RowLookup& found);
+    // Opens the handle on the bound row and learns the size from it; a NULL
+    // Content or a number opens none (see ReadConverted). False when it
+    // could not open.
+    bool OpenBlob(bool writable);
+    // A Content no handle opens on, as SQLite converts it to a blob (a
+    // number reads as its text): copies `length` bytes at the position into
+    // `buffer` and gives the value's length; none when it could not be read
+    // (the cause noted).
+    std::optional<uint32_t> ReadConverted(void* buffer, uint32_t length);
+
+    // The three ways a read is served, tried in this order. Outside any
+    // transaction the window and the probe are each one statement; the
+    // blob runs in a transaction of its own. The first two give none when
+    // they cannot serve the read.
+    std::optional<int> ReadFromWindow(void* buffer, uint32_t length);
+    std::optional<int> ReadFromProbe(void* buffer, uint32_t length);
+    int ReadFromBlob(void* buffer, uint32_t length);
     // What the probe found.
     struct Probed {
         Row row = Row::Failed;
-        bool measured = false;  // size is the row's length (not for a text Content)
-        int served = -1;        // bytes copied into the caller's buffer, or -1
+        bool measured = false;           // size is the row's length (not for a text Content)
+        std::optional<uint32_t> served;  // bytes copied into the caller's buffer
     };
     // Looks the row up by name and learns its size, with no blob handle; when
     // Content is at most `fetchUpTo` bytes it also copies up to `length`
@@ -100,33 +112,19 @@ class StorageFile : public FsFile {
     // Serves a read from the Content the probe fetched; a read that leaves
     // bytes unread keeps them as the window.
     uint32_t ServeFetched(const unsigned char* content, void* buffer, uint32_t length);
-    // A read outside any transaction, as one statement; kNeedsTransaction
-    // when it needs more than that.
-    int ReadAlone(void* buffer, uint32_t length);
-    static constexpr int kNeedsTransaction = -2;
+    // The blob's read inside its transaction.
+    int ReadAttached(void* buffer, uint32_t length);
+    // Copies `length` bytes at the position out of what the handle reads,
+    // reading up to a window more and keeping it for the next reads.
+    bool ReadThroughWindow(void* buffer, uint32_t length);
     // Seek's and Error's own read of the row; false when there is none or
     // it could not be read.
     bool Measure();
-    // Opens the handle on the bound row and learns the size from it; a NULL
-    // Content or a number opens none (see ReadConverted). False when it
-    // could not open.
-    bool OpenBlob(bool writable);
-    // A Content no handle opens on, as SQLite converts it to a blob (a
-    // number reads as its text): copies `length` bytes at the position into
-    // `buffer` and gives the value's length; -1 when it could not be read
-    // (the cause noted).
-    int64_t ReadConverted(void* buffer, uint32_t length);
+
     // The work of each call, inside its transaction. A change to the row
     // leaves the file's binding as it was and gives in `after` what the
     // file knows once the change stands; the caller takes it over only
     // then, so that a change rolled back leaves no trace in the file.
-    int ReadAttached(void* buffer, uint32_t length);
-    // Serves a read from the window read ahead when it still holds the
-    // bytes at the position; -1 when it does not.
-    int ReadAhead(void* buffer, uint32_t length);
-    // Copies `length` bytes at the position out of what the handle reads,
-    // reading up to a window more and keeping it for the next reads.
-    bool ReadThroughWindow(void* buffer, uint32_t length);
     bool WriteAttached(const void* buffer, uint32_t length, Binding& after);
     // What InsertFirst did.
     enum class Inserted {
@@ -138,24 +136,18 @@ class StorageFile : public FsFile {
     Inserted InsertFirst(const void* buffer, uint32_t length, Binding& after);
     bool Extend(const void* buffer, uint32_t length, Row row, Binding& after);
     bool ResizeAttached(uint32_t newSize, Binding& after);
-    // The three ways of storing a new, longer or shorter, whole Content.
-    // InsertRow gives the new rowid, 0 on failure, or kStoredAlready when
-    // the primary key refused the row and `mayBeStored` said that is no
-    // failure (none is noted then).
-    static constexpr sqlite3_int64 kStoredAlready = -1;
-    sqlite3_int64 InsertRow(const void* bytes, uint32_t length, bool mayBeStored = false);
-    bool ReplaceContent(const void* bytes, uint32_t length);
+    // Inserts the file's row with `bytes` (or `length` zero bytes when
+    // null) as Content; its rowid, 0 on failure.
+    sqlite3_int64 InsertRow(const void* bytes, uint32_t length);
+    // Builds the new Content: the stored bytes (as many as fit), `tail` over
+    // them at offset `at`, zero bytes elsewhere, `newSize` in all.
     bool RewriteContent(uint32_t at, const void* tail, uint32_t tailLength, uint32_t newSize);
 
-    StorageFs& owner_;       // borrowed: connection, statements, flag, registry
-    const StoredName keys_;  // the row's FileName and Path
-    Binding at_;             // the row, size and position
-    Blob blob_;              // open handle on Content, or closed
-    // Bytes of Content from offset aheadFrom_, read when the store's
-    // content version was aheadVersion_; valid only while it still is.
-    std::vector<unsigned char> ahead_;
-    uint32_t aheadFrom_ = 0;
-    uint64_t aheadVersion_ = 0;
+    StoreConnection& store_;  // borrowed: statements, transaction state, blobs
+    const StoredName keys_;   // the row's FileName and Path
+    Binding at_;              // the row, size and position
+    Blob blob_;               // open handle on Content, or closed
+    ReadWindow window_;       // read ahead outside explicit transactions
 };
 
 }  // namespace kivfs

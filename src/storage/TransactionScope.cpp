@@ -2,12 +2,12 @@
 
 #include "backend/Failure.h"
 #include "kivfs.h"
-#include "storage/StorageFs.h"
+#include "storage/StoreConnection.h"
 
 namespace kivfs {
 
 // The role is fixed at the start, from the store's flag and depth.
-TransactionScope::TransactionScope(StorageFs& store, Access access)
+TransactionScope::TransactionScope(StoreConnection& store, Access access)
     : store_(store),
       role_(store.InTrans()          ? Role::Joined
             : store.ScopeDepth() > 0 ? Role::Nested
@@ -33,7 +33,7 @@ TransactionScope::~TransactionScope() {
 
 // Only the outermost scope of an implicit transaction commits or rolls back.
 // Whatever the outcome, an operation that may have written counts as a change
-// of the connection's own (see StorageFs::ContentVersion).
+// of the connection's own (see StoreConnection::ContentVersion).
 bool TransactionScope::End(bool succeeded) {
     ended_ = true;
     if (writes_ && began_) store_.CountOwnChange();

@@ -24,13 +24,13 @@
 
 namespace kivfs {
 
-class StorageFs;
+class StoreConnection;
 
 class TransactionScope {
   public:
     enum class Access { Read, Write };
 
-    TransactionScope(StorageFs& store, Access access);
+    TransactionScope(StoreConnection& store, Access access);
     ~TransactionScope();
     TransactionScope(const TransactionScope&) = delete;
     TransactionScope& operator=(const TransactionScope&) = delete;
@@ -47,7 +47,7 @@ class TransactionScope {
   private:
     enum class Role { Outermost, Nested, Joined };
 
-    StorageFs& store_;
+    StoreConnection& store_;
     Role role_;
     bool writes_;           // opened for an operation that writes
     bool entered_ = false;  // counted in the store's depth (not for Joined)

@@ -8,8 +8,12 @@
 namespace kivfs {
 
 std::unique_ptr<MappedArchive> MappedArchive::Open(const char* path) {
-    auto mapping = FileMapping::Open(path);
-    if (!mapping) return nullptr;
+    int cause = KIVFS_OK;
+    auto mapping = FileMapping::Open(path, &cause);
+    if (!mapping) {
+        if (cause != KIVFS_OK) NoteFailure(cause);
+        return nullptr;
+    }
     return std::unique_ptr<MappedArchive>(new MappedArchive(std::move(mapping)));
 }
 

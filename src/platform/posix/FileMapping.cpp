@@ -16,8 +16,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "backend/Failure.h"
 #include "kivfs.h"
+#include "platform/SystemError.h"
 
 namespace kivfs {
 
@@ -87,18 +87,21 @@ void InstallBusHandler() {
 
 // Opens without blocking (a FIFO would otherwise wait for a writer) and maps
 // only regular files whose size fits in 32 bits; an empty file cannot be
-// mapped, as on every platform. A larger file is noted as unsupported and a
-// view that finds no room (ENOMEM from mmap, in a 32-bit process) as a lack
-// of memory, so that a caller trying the file another way can tell why this
-// one failed.
-std::unique_ptr<FileMapping> FileMapping::Open(const char* path) {
+// mapped, as on every platform. A larger file is refused as unsupported and
+// a view that finds no room (ENOMEM from mmap, in a 32-bit process) as a
+// lack of memory, so that a caller trying the file another way can tell why
+// this one failed.
+std::unique_ptr<FileMapping> FileMapping::Open(const char* path, int* cause) {
     if (!path || !*path) return nullptr;
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+        if (cause) *cause = ErrnoToCode(errno);
+        return nullptr;
+    }
     struct stat info;
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     const bool tooLarge = regular && static_cast<std::uint64_t>(info.st_size) > kMaxSize;
-    if (tooLarge) NoteFailure(KIVFS_ERR_UNSUPPORTED);
+    if (tooLarge && cause) *cause = KIVFS_ERR_UNSUPPORTED;
     if (!regular || info.st_size <= 0 || tooLarge) {
         ::close(fd);
         return nullptr;
@@ -106,7 +109,7 @@ std::unique_ptr<FileMapping> FileMapping::Open(const char* path) {
     const auto size = static_cast<std::uint32_t>(info.st_size);
     void* view = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
     if (view == MAP_FAILED) {
-        NoteErrno(errno);
+        if (cause) *cause = ErrnoToCode(errno);
         ::close(fd);
         return nullptr;
     }

@@ -14,8 +14,8 @@
 #include <climits>
 #include <cstring>
 
-#include "backend/Failure.h"
 #include "kivfs.h"
+#include "platform/SystemError.h"
 
 namespace kivfs {
 

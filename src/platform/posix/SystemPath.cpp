@@ -2,12 +2,13 @@
 // query, mkdir for one directory level.
 #include "platform/SystemPath.h"
 
-#include "backend/Failure.h"
+#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <cerrno>
 
-#include <sys/stat.h>
-#include <sys/types.h>
+#include "kivfs.h"
+#include "platform/SystemError.h"
 
 namespace kivfs {
 
@@ -40,10 +41,13 @@ bool IsSystemFile(const char* path) {
 }
 
 // mkdir's errno says why (EEXIST, ENOENT for a missing parent, EACCES ...).
-bool CreateSystemDirectory(const char* path) {
-    if (!path || !*path) return false;
+bool CreateSystemDirectory(const char* path, int* cause) {
+    if (!path || !*path) {
+        if (cause) *cause = KIVFS_ERR_ARGUMENT;
+        return false;
+    }
     if (::mkdir(path, 0777) == 0) return true;
-    NoteErrno(errno);
+    if (cause) *cause = ErrnoToCode(errno);
     return false;
 }
 

@@ -8,7 +8,6 @@
 
 #include <cstring>
 
-#include "backend/Failure.h"
 #include "kivfs.h"
 #include "platform/Text.h"
 #include "platform/win32/CopyFaultProbe.h"
@@ -79,9 +78,9 @@ void RaiseInPageError(const void* address) {
 // refused by its type. The mapping object is closed once the view exists:
 // the view keeps it alive until UnmapViewOfFile. In a 32-bit process a view
 // of a large file may find no room in the address space; MapViewOfFile then
-// fails (ERROR_NOT_ENOUGH_MEMORY, noted as a lack of memory) and so does the
-// open. A file larger than kMaxSize is noted as unsupported.
-std::unique_ptr<FileMapping> FileMapping::Open(const char* path) {
+// fails (ERROR_NOT_ENOUGH_MEMORY, a lack of memory) and so does the open. A
+// file larger than kMaxSize is refused as unsupported.
+std::unique_ptr<FileMapping> FileMapping::Open(const char* path, int* cause) {
     if (!path || !*path) return nullptr;
     const std::u16string wide = ToUtf16(path);
     if (!IsUsablePath(wide)) return nullptr;
@@ -89,7 +88,7 @@ std::unique_ptr<FileMapping> FileMapping::Open(const char* path) {
         CreateFileW(Wide(wide), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        NoteLastSystemError();
+        if (cause) *cause = SystemErrorToCode(GetLastError());
         return nullptr;
     }
     LARGE_INTEGER size;
@@ -98,13 +97,13 @@ std::unique_ptr<FileMapping> FileMapping::Open(const char* path) {
         return nullptr;
     }
     if (static_cast<std::uint64_t>(size.QuadPart) > kMaxSize) {
-        NoteFailure(KIVFS_ERR_UNSUPPORTED);
+        if (cause) *cause = KIVFS_ERR_UNSUPPORTED;
         CloseHandle(file);
         return nullptr;
     }
     const HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
     const void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
-    if (!view) NoteLastSystemError();
+    if (!view && cause) *cause = SystemErrorToCode(GetLastError());
     CloseIfOpen(mapping);
     if (!view) {
         CloseHandle(file);

@@ -14,7 +14,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "backend/Failure.h"
 #include "kivfs.h"
 #include "platform/Text.h"
 #include "platform/win32/SystemError.h"

@@ -1,9 +1,12 @@
-// The Windows side of the error-reason record: what a GetLastError value
-// says about a failure, in the library's own KIVFS_ERR_* terms, and the
-// device names Windows resolves in every folder.
+// The Windows side of the system's error values (SystemErrorToCode and
+// ErrnoToCode of platform/SystemError.h are defined with this file), the
+// limits of the paths the library hands to the system, and the device names
+// Windows resolves in every folder.
 #pragma once
 
 #include <string>
+
+#include "platform/SystemError.h"
 
 namespace kivfs {
 
@@ -13,16 +16,6 @@ namespace kivfs {
 // the system sees them: most would fail there anyway, and some (thousands of
 // ".." components) would cost the system's path normalisation a long time.
 size_t MaxPathUnits();
-
-// The KIVFS_ERR_* code for a Windows error value (IO for one not known).
-int SystemErrorToCode(unsigned long error);
-
-// Notes the cause that a Windows error value names (see backend/Failure.h).
-void NoteSystemError(unsigned long error);
-
-// Notes the cause of the failure that the calling thread's GetLastError
-// reports now.
-void NoteLastSystemError();
 
 // 2 when `path` holds a drive (an ASCII letter and ":") at `at`, else 0; for
 // UTF-8 and UTF-16 texts alike.

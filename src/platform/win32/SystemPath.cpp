@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "kivfs.h"
+#include "platform/SystemError.h"
 #include "platform/Text.h"
 #include "platform/win32/SystemError.h"
 #include "platform/win32/WideText.h"
@@ -45,15 +47,18 @@ bool IsSystemFile(const char* path) {
 }
 
 // A path the library does not hand to the system fails at once.
-bool CreateSystemDirectory(const char* path) {
-    if (!path || !*path) return false;
-    const std::u16string wide = ToUtf16(path);
-    if (!IsUsablePath(wide)) {
-        NoteSystemError(ERROR_INVALID_NAME);
-        return false;
+bool CreateSystemDirectory(const char* path, int* cause) {
+    int found = KIVFS_ERR_ARGUMENT;
+    if (path && *path) {
+        const std::u16string wide = ToUtf16(path);
+        if (!IsUsablePath(wide)) {
+            found = SystemErrorToCode(ERROR_INVALID_NAME);
+        } else {
+            if (CreateDirectoryW(Wide(wide), nullptr)) return true;
+            found = SystemErrorToCode(GetLastError());
+        }
     }
-    if (CreateDirectoryW(Wide(wide), nullptr)) return true;
-    NoteLastSystemError();
+    if (cause) *cause = found;
     return false;
 }
 

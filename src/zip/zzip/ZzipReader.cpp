@@ -2,6 +2,9 @@
 // a ZZIP_DIR and its ZZIP_FILEs, reading through ZzipIoHandlers.
 #include <zzip/lib.h>
 
+#include <memory>
+#include <utility>
+
 #include "zip/ArchiveReader.h"
 #include "zip/zzip/ZipEntryNames.h"
 #include "zip/zzip/ZzipIoHandlers.h"
@@ -17,75 +20,77 @@ zzip_strings_t* ZzipExtensions() {
     return extensions;
 }
 
+// Owners of zziplib's handles, closed with zziplib's own calls on every path
+// out, an allocation that fails included.
+struct ZzipFileCloser {
+    // zzip_file_close also completes a deferred zzip_dir_close.
+    void operator()(ZZIP_FILE* entry) const { zzip_file_close(entry); }
+};
+struct ZzipDirCloser {
+    // zziplib defers the real close while entry streams are open.
+    void operator()(ZZIP_DIR* archive) const { zzip_dir_close(archive); }
+};
+using OwnedZzipFile = std::unique_ptr<ZZIP_FILE, ZzipFileCloser>;
+using OwnedZzipDir = std::unique_ptr<ZZIP_DIR, ZzipDirCloser>;
+
 // The EntryReader calls are zziplib's own, results passed on unchanged.
 class ZzipEntry : public EntryReader {
   public:
-    explicit ZzipEntry(ZZIP_FILE* entry) : entry_(entry) {}
+    explicit ZzipEntry(OwnedZzipFile entry) : entry_(std::move(entry)) {}
     ZzipEntry(const ZzipEntry&) = delete;
     ZzipEntry& operator=(const ZzipEntry&) = delete;
-    // zzip_file_close also completes a deferred zzip_dir_close.
-    ~ZzipEntry() override { zzip_file_close(entry_); }
 
     std::int64_t Read(void* buffer, std::size_t length) override {
-        return zzip_file_read(entry_, buffer, static_cast<zzip_size_t>(length));
+        return zzip_file_read(entry_.get(), buffer, static_cast<zzip_size_t>(length));
     }
     std::int64_t Seek(std::int64_t offset, int whence) override {
-        return zzip_seek(entry_, static_cast<zzip_off_t>(offset), whence);
+        return zzip_seek(entry_.get(), static_cast<zzip_off_t>(offset), whence);
     }
-    std::int64_t Tell() override { return zzip_tell(entry_); }
+    std::int64_t Tell() override { return zzip_tell(entry_.get()); }
     bool Stat(EntryStat& stat) override {
         ZZIP_STAT zstat = {};
-        if (zzip_file_stat(entry_, &zstat) != 0) return false;
+        if (zzip_file_stat(entry_.get(), &zstat) != 0) return false;
         stat = EntryStat{zstat.d_compr, zstat.d_csize, zstat.st_size};
         return true;
     }
 
   private:
     // Never null.
-    ZZIP_FILE* entry_;
+    OwnedZzipFile entry_;
 };
 
 // Names and opens go through ZipEntryNames, which knows zziplib's record.
 class ZzipArchive : public ArchiveReader {
   public:
-    explicit ZzipArchive(ZZIP_DIR* archive) : archive_(archive) {}
+    explicit ZzipArchive(OwnedZzipDir archive) : archive_(std::move(archive)) {}
     ZzipArchive(const ZzipArchive&) = delete;
     ZzipArchive& operator=(const ZzipArchive&) = delete;
-    // zziplib defers the real close while entry streams are open.
-    ~ZzipArchive() override { zzip_dir_close(archive_); }
 
     void VisitNames(const std::function<void(const char*)>& visit) override {
-        ForEachEntryName(archive_, visit);
+        ForEachEntryName(archive_.get(), visit);
     }
-    // Should making the reader fail to allocate, the entry is closed.
+    // The entry is owned from the moment it opens: should making the reader
+    // fail to allocate, it is closed.
     std::unique_ptr<EntryReader> OpenEntry(const char* storedName) override {
-        ZZIP_FILE* entry = OpenStoredEntry(archive_, storedName);
+        OwnedZzipFile entry(OpenStoredEntry(archive_.get(), storedName));
         if (!entry) return nullptr;
-        try {
-            return std::make_unique<ZzipEntry>(entry);
-        } catch (...) {
-            zzip_file_close(entry);
-            throw;
-        }
+        return std::make_unique<ZzipEntry>(std::move(entry));
     }
 
   private:
     // Never null.
-    ZZIP_DIR* archive_;
+    OwnedZzipDir archive_;
 };
 
 }  // namespace
 
-// On failure zziplib closes the handle itself.
+// On failure zziplib closes the handle itself; the archive is owned from the
+// moment it opens, so a reader that fails to allocate closes it.
 std::unique_ptr<ArchiveReader> OpenWithZziplib(int handle) {
-    ZZIP_DIR* archive = zzip_dir_fdopen_ext_io(handle, nullptr, ZzipExtensions(), ZzipIoHandlers());
+    OwnedZzipDir archive(
+        zzip_dir_fdopen_ext_io(handle, nullptr, ZzipExtensions(), ZzipIoHandlers()));
     if (!archive) return nullptr;
-    try {
-        return std::make_unique<ZzipArchive>(archive);
-    } catch (...) {
-        zzip_dir_close(archive);
-        throw;
-    }
+    return std::make_unique<ZzipArchive>(std::move(archive));
 }
 
 }  // namespace kivfs
