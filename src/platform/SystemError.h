@@ -2,7 +2,8 @@
 //
 // Platform calls hand their cause back to the caller as such a code (or
 // KIVFS_OK); the layers above decide whether it explains a failure of
-// theirs. Implemented once per platform (platform/posix/SystemError.cpp,
+// theirs. The errno table is shared (platform/SystemError.cpp); the system
+// table is implemented once per platform (platform/posix/SystemError.cpp,
 // platform/win32/SystemError.cpp).
 #pragma once
 

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <cerrno>
-
 #include "kivfs.h"
 
 namespace kivfs {
@@ -89,41 +87,6 @@ size_t MaxPathUnits() {
         return query && query() ? size_t{32767} : size_t{MAX_PATH - 1};
     }();
     return limit;
-}
-
-// The C runtime's errno, as _wfopen leaves it: the runtime has its own
-// values, named as on POSIX, for the few causes it tells apart.
-int ErrnoToCode(int err) {
-    switch (err) {
-        case ENOENT:
-        case ENOTDIR:
-            return KIVFS_ERR_NOT_FOUND;
-        case EEXIST:
-        case ENOTEMPTY:
-            return KIVFS_ERR_EXISTS;
-        case EINVAL:
-        case ENAMETOOLONG:
-            return KIVFS_ERR_ARGUMENT;
-        case EROFS:
-            return KIVFS_ERR_READ_ONLY;
-        case EBUSY:
-        case EAGAIN:
-            return KIVFS_ERR_BUSY;
-        case ENOSPC:
-        case EFBIG:
-            return KIVFS_ERR_NO_SPACE;
-        case ENOMEM:
-            return KIVFS_ERR_NO_MEMORY;
-        case EACCES:
-        case EPERM:
-            return KIVFS_ERR_PERMISSION;
-        case EISDIR:
-        case ENXIO:
-        case ENODEV:
-            return KIVFS_ERR_NOT_A_FILE;
-        default:
-            return KIVFS_ERR_IO;
-    }
 }
 
 // The length of what may precede a path's names: "\\?\" (long-path
