@@ -20,8 +20,9 @@ constexpr std::uint16_t kDosDate = 0x5821;  // 2024-01-01
 constexpr std::uint32_t kDirectoryAttribute = 0x10;
 
 // Field offsets inside the headers, as the format lays them out.
-constexpr std::size_t kLocalMethod = 8, kLocalSizes = 18;
-constexpr std::size_t kCentralMethod = 10, kCentralSizes = 20, kCentralNameLength = 28;
+constexpr std::size_t kLocalFlags = 6, kLocalMethod = 8, kLocalSizes = 18;
+constexpr std::size_t kCentralFlags = 8, kCentralMethod = 10, kCentralSizes = 20,
+                      kCentralNameLength = 28;
 constexpr std::size_t kCentralLocalOffset = 42;
 constexpr std::size_t kEndEntriesHere = 8, kEndEntriesTotal = 10, kEndDirectorySize = 12;
 constexpr std::size_t kEndDirectoryOffset = 16;
@@ -82,6 +83,11 @@ void ZipImage::PutU16(std::size_t at, std::uint16_t value) {
 void ZipImage::PutU32(std::size_t at, std::uint32_t value) {
     PutU16(at, static_cast<std::uint16_t>(value & 0xFFFF));
     PutU16(at + 2, static_cast<std::uint16_t>(value >> 16));
+}
+
+void ZipImage::SetEntryFlags(std::size_t entry, std::uint16_t flags) {
+    PutU16(entries.at(entry).localHeader + kLocalFlags, flags);
+    PutU16(entries.at(entry).centralHeader + kCentralFlags, flags);
 }
 
 void ZipImage::SetEntryMethod(std::size_t entry, std::uint16_t method) {

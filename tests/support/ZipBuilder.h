@@ -40,6 +40,9 @@ struct ZipImage {
     std::size_t centralDirectory = 0;     // offset of the first central header
     std::size_t endRecord = 0;            // offset of the end-of-central-directory record
 
+    // The general-purpose flags (bit 0: encrypted), in both of the entry's
+    // headers.
+    void SetEntryFlags(std::size_t entry, std::uint16_t flags);
     // The compression method, in both of the entry's headers.
     void SetEntryMethod(std::size_t entry, std::uint16_t method);
     // The compressed and uncompressed sizes, in both of the entry's headers.
