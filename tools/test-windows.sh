@@ -28,6 +28,9 @@ wineserver=/usr/lib/wine/wineserver
 # kivfs.exe does not start fails here, before ctest, saying so.
 run_suite() {
     export WINEPREFIX="$root/$1/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    # wineserver will not start in a prefix folder that does not exist yet
+    # (a fresh build); wineboot below fills an empty one.
+    mkdir -p "$WINEPREFIX"
     # A server left from an earlier command may not be ours (another
     # persistence, outside the namespace of tools/with-i386.sh): start anew.
     "$wineserver" -k </dev/null >/dev/null 2>&1 || true
