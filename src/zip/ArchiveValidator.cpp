@@ -6,10 +6,19 @@
 
 #include "backend/Failure.h"
 #include "kivfs.h"
+#include "zip/ZipFormat.h"
 
 namespace kivfs {
 
 namespace {
+
+using zipformat::kCentralHeaderSize;
+using zipformat::kEndRecordSize;
+using zipformat::kEndSearch;
+using zipformat::kSignatureTail;
+using zipformat::kZip64EndRecordSize;
+using zipformat::U16;
+using zipformat::U32;
 
 constexpr unsigned char kLocalSignature[] = {'P', 'K', 3, 4};
 constexpr unsigned char kEndSignature[] = {'P', 'K', 5, 6};
@@ -18,10 +27,7 @@ constexpr unsigned char kZip64LocatorSignature[] = {'P', 'K', 6, 7};
 constexpr unsigned char kCentralSignature[] = {'P', 'K', 1, 2};
 
 // Record sizes, and where the fields read here lie in them.
-constexpr std::uint32_t kEndRecordSize = 22;
-constexpr std::uint32_t kZip64EndRecordSize = 56;
 constexpr std::uint32_t kZip64LocatorSize = 20;
-constexpr std::uint32_t kCentralHeaderSize = 46;
 constexpr std::uint32_t kEndEntriesHere = 8, kEndDirectorySize = 12, kEndDirectoryOffset = 16;
 constexpr std::uint32_t kCentralFlags = 8, kCentralMethod = 10, kCentralCrc = 16;
 constexpr std::uint32_t kCentralNameLength = 28, kCentralLocalHeader = 42;
@@ -37,17 +43,6 @@ constexpr std::uint32_t kZip64Marker = 0xFFFFFFFF;
 // the end. An end record lies at most its size and the longest comment from
 // the end; past that zziplib searches a little further, but how far depends
 // on how it reads the file, so a record only found there is not accepted.
-constexpr std::uint32_t kSignatureTail = 2;
-constexpr std::uint32_t kEndSearch = kEndRecordSize + 0xFFFF;
-
-// Little-endian fields, as the format stores them.
-std::uint16_t U16(const unsigned char* at) {
-    return static_cast<std::uint16_t>(at[0] | at[1] << 8);
-}
-
-std::uint32_t U32(const unsigned char* at) {
-    return U16(at) | static_cast<std::uint32_t>(U16(at + 2)) << 16;
-}
 
 // Whether the four bytes at `at` are the record signature.
 bool HasSignature(const unsigned char* at, const unsigned char (&signature)[4]) {

@@ -1,18 +1,18 @@
 #include "zip/DirectStoredRead.h"
 
+#include "zip/ZipFormat.h"
+
 namespace kivfs {
 
 namespace {
 
+using zipformat::kLocalHeaderSize;
+using zipformat::U16;
+
 // The local header: its signature, then fixed fields up to the lengths of
 // the name and the extra field, which follow it before the data.
 constexpr unsigned char kLocalSignature[] = {'P', 'K', 3, 4};
-constexpr std::uint32_t kLocalHeaderSize = 30;
 constexpr std::uint32_t kLocalNameLength = 26, kLocalExtraLength = 28;
-
-std::uint16_t U16(const unsigned char* bytes) {
-    return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
-}
 
 }  // namespace
 

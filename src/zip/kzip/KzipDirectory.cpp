@@ -3,30 +3,25 @@
 #include <algorithm>
 #include <cstring>
 
+#include "zip/ZipFormat.h"
+
 namespace kivfs {
 
 namespace {
 
+using zipformat::kCentralHeaderSize;
+using zipformat::kEndRecordSize;
+using zipformat::kEndSearch;
+using zipformat::kSignatureTail;
+using zipformat::kZip64EndRecordSize;
+using zipformat::U16;
+using zipformat::U32;
+
 // Record layouts of the zip format: sizes, and where the fields read lie.
-constexpr std::uint32_t kEndRecordSize = 22;
-constexpr std::uint32_t kZip64EndRecordSize = 56;
-constexpr std::uint32_t kCentralHeaderSize = 46;
 constexpr std::uint32_t kEndEntriesHere = 8, kEndDirectorySize = 12, kEndDirectoryOffset = 16;
 constexpr std::uint32_t kCentralMethod = 10, kCentralCompressedSize = 20, kCentralSize = 24;
 constexpr std::uint32_t kCentralNameLength = 28, kCentralExtraLength = 30;
 constexpr std::uint32_t kCentralCommentLength = 32, kCentralLocalHeader = 42;
-// A record counts as found once all of it but its last field (the comment
-// length) lies in the file; the search reaches back over the longest comment.
-constexpr std::uint32_t kSignatureTail = 2;
-constexpr std::uint32_t kEndSearch = kEndRecordSize + 0xFFFF;
-
-std::uint16_t U16(const unsigned char* at) {
-    return static_cast<std::uint16_t>(at[0] | at[1] << 8);
-}
-
-std::uint32_t U32(const unsigned char* at) {
-    return U16(at) | static_cast<std::uint32_t>(U16(at + 2)) << 16;
-}
 
 bool HasSignature(const unsigned char* at, unsigned char kind, unsigned char subkind) {
     return at[0] == 'P' && at[1] == 'K' && at[2] == kind && at[3] == subkind;
