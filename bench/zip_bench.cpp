@@ -12,19 +12,29 @@
 //     64 KiB chunks from a freshly opened archive (bytes/s), next to reading
 //     the archive file itself;
 //   - listings of a directory of 2,000 and of 20,000 entries, files or
-//     sub-directories (entries/s: the same rate at both sizes is linear).
+//     sub-directories (entries/s: the same rate at both sizes is linear);
+//   - StoredVsPread: one 256 MiB stored entry read in 64 KiB chunks (its
+//     CRC-32 checked) next to pread of the same bytes of the archive file,
+//     timed alternately in each iteration, for an archive written in one
+//     write and a copy written 4 KiB at a time (which leaves the page cache
+//     holding small pages), warm and cold (the archive dropped from the page
+//     cache with posix_fadvise DONTNEED before each side's pass); the
+//     counter rate_ratio is the library's rate / pread's (goal: at least 0.9).
 // Each pair is printed as a ratio at the end of the run, from the medians
 // when the run repeats (on a shared machine, run it as
 //   zip_bench --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true).
 // The archives are made once per run in a temporary folder (about 450 MB)
 // and removed at its end.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <zip.h>
 #include <zlib.h>
 #include <zzip/zzip.h>
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -123,6 +133,32 @@ class Archives {
     // Where the bytes of "big.stored" start in Large()'s file.
     long StoredOffset() { return (Large(), storedOffset_); }
 
+    // An archive holding only "big.stored" (256 MiB of text), written with
+    // one write or 4 KiB at a time, and flushed to disk so that its pages can
+    // be dropped from the page cache.
+    const std::string& StoredOnly(bool inPieces) {
+        std::string& path = inPieces ? storedPieces_ : storedWhole_;
+        if (!path.empty()) return path;
+        ZipBuilder builder;
+        builder.AddFile("big.stored", SampleText(kLargeSize, 11), ZipMethod::Stored);
+        const kivfs_test::ZipImage image = builder.Build();
+        storedOnlyOffset_ = static_cast<off_t>(image.entries[0].data);
+        path = temp_ / (inPieces ? "stored-4k.zip" : "stored-whole.zip");
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const size_t piece = inPieces ? 4096 : image.bytes.size();
+        for (size_t done = 0; fd >= 0 && done < image.bytes.size();) {
+            const ssize_t put =
+                ::write(fd, image.bytes.data() + done, std::min(piece, image.bytes.size() - done));
+            if (put <= 0) std::abort();
+            done += static_cast<size_t>(put);
+        }
+        if (fd < 0 || ::fsync(fd) != 0) std::abort();
+        ::close(fd);
+        return path;
+    }
+    // Where the bytes of "big.stored" start in StoredOnly()'s files.
+    off_t StoredOnlyOffset() { return (StoredOnly(false), storedOnlyOffset_); }
+
     // `count` entries in one directory "Data/", or each in a directory of its
     // own below "Tree/".
     const std::string& Listing(int count, bool directories) {
@@ -207,6 +243,9 @@ class Archives {
     std::string large_;
     std::string deflatedData_;
     long storedOffset_ = 0;
+    std::string storedWhole_;
+    std::string storedPieces_;
+    off_t storedOnlyOffset_ = 0;
     std::map<std::pair<int, bool>, std::string> listings_;
 };
 
@@ -428,6 +467,84 @@ void BM_ReadLarge_RawZlib(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(kLargeSize));
 }
 
+// --- a 256 MiB stored entry next to pread of the archive, warm and cold ----
+
+// Drops the file's pages from the page cache (they are clean: the archives
+// were flushed when written).
+void DropFromCache(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0) std::abort();
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(fd);
+}
+
+// Reads "big.stored" through the library in 64 KiB chunks, the archive
+// opened fresh; the byte count.
+int64_t ReadStoredThroughKivfs(const std::string& path, std::vector<char>& buffer) {
+    DirHandle* dir = kivfsOpenDir(path.c_str());
+    FileHandle* file = dir ? kivfsCreateFileIndir(dir, "big.stored", 0) : nullptr;
+    int64_t total = 0;
+    int count = -1;
+    while (file && (count = kivfsRead(file, buffer.data(), kChunk)) > 0) total += count;
+    kivfsCloseFile(file);
+    kivfsCloseDir(dir);
+    return count == 0 ? total : -1;
+}
+
+// The same bytes with pread of the archive file, opened fresh, in the same
+// chunks: the floor.
+int64_t ReadStoredWithPread(const std::string& path, off_t offset, std::vector<char>& buffer) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0) return -1;
+    int64_t total = 0;
+    while (total < static_cast<int64_t>(kLargeSize)) {
+        const size_t want = std::min<size_t>(kChunk, kLargeSize - static_cast<size_t>(total));
+        const ssize_t got = ::pread(fd, buffer.data(), want, offset + total);
+        if (got <= 0) break;
+        total += got;
+    }
+    ::close(fd);
+    return total;
+}
+
+// range(0): 1 for the archive written 4 KiB at a time; range(1): 1 for cold.
+// Both sides run in every iteration, alternating which goes first; the
+// benchmark's own time is the library's.
+void BM_StoredVsPread(benchmark::State& state) {
+    using Clock = std::chrono::steady_clock;
+    const bool cold = state.range(1) != 0;
+    const std::string& path = Archives::Get().StoredOnly(state.range(0) != 0);
+    const off_t offset = Archives::Get().StoredOnlyOffset();
+    std::vector<char> buffer(kChunk);
+    double kivfs = 0, pread = 0, bestKivfs = 1e300, bestPread = 1e300;
+    bool kivfsFirst = true;
+    if (!cold) ReadStoredWithPread(path, offset, buffer);
+    for (auto _ : state) {
+        double pass[2] = {0, 0};  // kivfs, pread
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool isKivfs = (turn == 0) == kivfsFirst;
+            if (cold) DropFromCache(path);
+            const auto start = Clock::now();
+            const int64_t total = isKivfs ? ReadStoredThroughKivfs(path, buffer)
+                                          : ReadStoredWithPread(path, offset, buffer);
+            pass[isKivfs ? 0 : 1] = std::chrono::duration<double>(Clock::now() - start).count();
+            if (total != static_cast<int64_t>(kLargeSize)) state.SkipWithError("short read");
+        }
+        kivfsFirst = !kivfsFirst;
+        state.SetIterationTime(pass[0]);
+        kivfs += pass[0];
+        pread += pass[1];
+        bestKivfs = std::min(bestKivfs, pass[0]);
+        bestPread = std::min(bestPread, pass[1]);
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["kivfs_ms"] = kivfs / n * 1e3;
+    state.counters["pread_ms"] = pread / n * 1e3;
+    state.counters["rate_ratio"] = pread / kivfs;
+    state.counters["best_rate_ratio"] = bestPread / bestKivfs;
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(kLargeSize));
+}
+
 // --- listings ---------------------------------------------------------------
 
 const char* ListedDirectory(const benchmark::State& state) {
@@ -539,6 +656,20 @@ BENCHMARK(BM_ReadLarge_Zziplib)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->
 BENCHMARK(BM_ReadLarge_Libzip)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReadLarge_FileRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReadLarge_RawZlib)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_StoredVsPread)
+    ->ArgNames({"4KiBwrites", "cold"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
+BENCHMARK(BM_StoredVsPread)
+    ->ArgNames({"4KiBwrites", "cold"})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Iterations(6)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
 BENCHMARK(BM_List_ZziplibWalk)
     ->ArgsProduct({{2000, 20000}, {0, 1}})
     ->Unit(benchmark::kMicrosecond)

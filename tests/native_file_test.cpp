@@ -9,6 +9,7 @@
 #include <future>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "kivfs.h"
 #include "support/SpecialFiles.h"
@@ -165,6 +166,48 @@ TEST_F(NativeFile, ErrorIsSetOnlyOnceAReadRunsIntoTheEnd) {
     EXPECT_EQ(kivfsRead(file, buffer, 8), 2);
     EXPECT_TRUE(kivfsError(file));
     kivfsCloseFile(file);
+}
+
+// Mode 0 reads straight from the descriptor, mode 3 through a C stream: the
+// same steps (reads smaller and larger than a block, moves while bytes are
+// read ahead, reads at and past the end) must give the same answers.
+TEST_F(NativeFile, ReadingModeAnswersAsTheCStreamDoes) {
+    std::string content(3 * 65536 + 1234, '\0');
+    for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7 + i / 251);
+    WriteBytes(tmp_ / "f.bin", content);
+    struct Step {
+        int read;  // bytes to read, or 0 to move
+        int offset, origin;
+    };
+    const Step steps[] = {{10, 0, 0},     {9000, 0, 0}, {0, -5, 1},     {3, 0, 0},
+                          {70000, 0, 0},  {1, 0, 0},    {0, 100, 2},    {50, 0, 0},
+                          {1, 0, 0},      {0, -7, 2},   {100000, 0, 0}, {0, 4097, 0},
+                          {140000, 0, 0}, {0, -1, 0},   {5, 0, 0},      {200000, 0, 0}};
+    std::vector<std::string> answers[2];
+    for (int side = 0; side < 2; ++side) {
+        FileHandle* file = Open("f.bin", side == 0 ? 0 : 3);
+        ASSERT_NE(file, nullptr);
+        std::string buffer(200000, '\0');
+        for (const Step& step : steps) {
+            const int result = step.read ? kivfsRead(file, buffer.data(), step.read)
+                                         : kivfsSeek(file, step.offset, step.origin);
+            std::string answer = std::to_string(result) + " at " + std::to_string(kivfsTell(file)) +
+                                 (kivfsError(file) ? " end" : "");
+            if (step.read && result > 0) answer += " " + buffer.substr(0, result);
+            answers[side].push_back(answer);
+        }
+        kivfsCloseFile(file);
+    }
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        EXPECT_TRUE(answers[0][i] == answers[1][i])
+            << "step " << i << ": " << answers[0][i].substr(0, 40) << " / "
+            << answers[1][i].substr(0, 40);
+    }
+    FileHandle* file = Open("f.bin", 0);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(WriteText(file, "x"), 0);
+    kivfsCloseFile(file);
+    EXPECT_TRUE(ReadBytes(tmp_ / "f.bin") == content);
 }
 
 TEST_F(NativeFile, SeekAnswersZeroOrNonZeroAndTellFollows) {

@@ -32,9 +32,9 @@ struct Reading {
 
 Reading ReadToEnd(FileHandle* file, int piece) {
     Reading reading;
-    char buffer[4096];
-    while ((reading.last = kivfsRead(file, buffer, piece)) > 0) {
-        reading.bytes.append(buffer, reading.last);
+    std::string buffer(piece, '\0');
+    while ((reading.last = kivfsRead(file, buffer.data(), piece)) > 0) {
+        reading.bytes.append(buffer, 0, reading.last);
     }
     return reading;
 }
@@ -272,6 +272,26 @@ TEST_F(RobustZip, EntryFailingItsCrcFailsTheReadThatReachesItsEnd) {
     ASSERT_NE(empty, nullptr);
     EXPECT_EQ(ReadToEnd(empty, 10).last, -1);
     kivfsCloseFile(empty);
+}
+
+// Reads of 64 KiB or more of a stored entry come straight from the archive
+// file: they are checked as the stream's reads are.
+TEST_F(RobustZip, LargeReadsOfADamagedStoredEntryFailAtItsEnd) {
+    const std::string content = SampleText(300000, 4);
+    ZipImage image = ZipBuilder().AddFile("stored.bin", content, ZipMethod::Stored).Build();
+    image.bytes[image.entries[0].data + 250000] ^= 0x20;
+    FileHandle* file = Open(image, "stored.bin");
+    ASSERT_NE(file, nullptr);
+    for (int pass = 0; pass < 2; ++pass) {
+        const Reading reading = ReadToEnd(file, 65536);
+        EXPECT_EQ(reading.last, -1);
+        EXPECT_EQ(kivfsLastError(), KIVFS_ERR_CORRUPT);
+        EXPECT_EQ(reading.bytes.size(), 4u * 65536);
+        EXPECT_TRUE(kivfsError(file));
+        EXPECT_EQ(kivfsTell(file), static_cast<int>(content.size()));
+        EXPECT_EQ(kivfsSeek(file, 0, 0), 0);
+    }
+    kivfsCloseFile(file);
 }
 
 // zziplib reads only the classic end record: an archive that needs zip64

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "kivfs.h"
@@ -14,8 +16,8 @@ using namespace kivfs_test;  // NOLINT(build/namespaces)
 
 namespace {
 
-const char* const kCommands[] = {"ls",     "stat", "cat", "get", "put",      "pack",
-                                 "unpack", "rm",   "mv",  "cp",  "translate"};
+const char* const kCommands[] = {"ls",     "stat", "cat", "get", "put",       "pack",
+                                 "unpack", "rm",   "mv",  "cp",  "translate", "help"};
 
 TEST(ToolHelp, EveryCommandIsDocumented) {
     TempDir dir;
@@ -43,21 +45,66 @@ TEST(ToolHelp, VersionNamesTheLibrariesItWasBuiltWith) {
     }
 }
 
-// The completion offers the commands the program's help lists.
+// The completion offers the commands the program's help lists, and after
+// "CONTAINER:" the names the library lists there (bash has split the word
+// at the ":", so only what follows it is offered).
 TEST(ToolHelp, BashCompletionKnowsEveryCommand) {
     TempDir dir;
+    MakeStore(dir / "s.db", {{"docs/img/a.png", "A"}, {"docs/index.txt", "I"}});
     const std::string script = std::string(KIVFS_SOURCE_DIR) + "/tools/kivfs/kivfs.bash-completion";
     const ToolResult complete = RunShell(
-        "bash -c " + ShellWord(". " + ShellWord(script) +
-                               " && COMP_WORDS=(kivfs '') COMP_CWORD=1 && _kivfs && "
-                               "printf '%s\\n' \"${COMPREPLY[@]}\" && COMP_WORDS=(kivfs pack --z) "
-                               "COMP_CWORD=2 && _kivfs && echo \"${COMPREPLY[@]}\""),
+        "bash -c " +
+            ShellWord(". " + ShellWord(script) +
+                      " && COMP_WORDS=(kivfs '') COMP_CWORD=1 && _kivfs && "
+                      "printf '%s\\n' \"${COMPREPLY[@]}\" && COMP_WORDS=(kivfs pack --z) "
+                      "COMP_CWORD=2 && _kivfs && echo \"${COMPREPLY[@]}\" && "
+                      "COMP_LINE='kivfs cat s.db:docs/i' && COMP_POINT=${#COMP_LINE} && "
+                      "COMP_WORDS=(" +
+                      ShellWord(ToolPath()) +
+                      " cat s.db : docs/i) COMP_CWORD=4 && _kivfs && echo \"${COMPREPLY[@]}\""),
         dir.path());
     ExpectClean(complete);
     for (const char* command : kCommands) {
         EXPECT_NE(complete.out.find(std::string(command) + "\n"), std::string::npos) << command;
     }
     EXPECT_NE(complete.out.find("\n--zip\n"), std::string::npos) << complete.out;
+    EXPECT_NE(complete.out.find("\ndocs/img/ docs/index.txt\n"), std::string::npos) << complete.out;
+}
+
+// The manual page as man reads it: no warning from the formatter, no line
+// over 80 columns in its source or on an 80-column terminal, the sections
+// of a page, and the README's examples among its own.
+TEST(ToolHelp, TheManualPageIsAPageOfItsOwn) {
+    TempDir dir;
+    if (RunShell("command -v man", dir.path()).status != 0) {
+        GTEST_SKIP() << "no man program here (Debian package man-db, see tools/setup-deps.sh)";
+    }
+    const std::string page = std::string(KIVFS_SOURCE_DIR) + "/tools/kivfs/kivfs.1";
+    const ToolResult man =
+        RunShell("LANG=C MANWIDTH=80 man --warnings -l " + ShellWord(page), dir.path());
+    ExpectClean(man);
+    for (const std::string& text : {man.out, ReadBytes(page)}) {
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
+    }
+    for (const char* section :
+         {"NAME", "SYNOPSIS", "DESCRIPTION", "COMMANDS", "EXAMPLES", "EXIT STATUS", "SEE ALSO"}) {
+        EXPECT_NE(man.out.find(std::string("\n") + section + "\n"), std::string::npos) << section;
+    }
+    EXPECT_NE(man.out.find("zip(1), unzip(1), sqlite3(1)"), std::string::npos);
+    // Every command of the README's block of examples, without its comment.
+    std::istringstream readme(ReadBytes(std::string(KIVFS_SOURCE_DIR) + "/README.md"));
+    int examples = 0;
+    bool inShell = false;
+    for (std::string line; std::getline(readme, line);) {
+        if (line.rfind("```", 0) == 0) inShell = line == "```sh";
+        if (!inShell || line.rfind("kivfs ", 0) != 0) continue;
+        const std::string command =
+            line.substr(0, line.find_last_not_of(' ', line.find('#') - 1) + 1);
+        EXPECT_NE(man.out.find("\n       " + command + "\n"), std::string::npos) << command;
+        ++examples;
+    }
+    EXPECT_GE(examples, 6);
 }
 
 TEST(ToolHelp, UsageErrorsPrintTheUsageAndExitWithTwo) {
@@ -66,8 +113,19 @@ TEST(ToolHelp, UsageErrorsPrintTheUsageAndExitWithTwo) {
     EXPECT_EQ(none.status, 2);
     EXPECT_NE(none.err.find("Usage: kivfs"), std::string::npos);
 
+    // A word that names no command is called that, before the usage.
     const ToolResult unknown = RunTool({"frobnicate"}, dir.path());
     EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err.rfind("kivfs: 'frobnicate' is not a kivfs command\nkivfs - ", 0), 0u)
+        << unknown.err;
+    EXPECT_EQ(RunTool({"help", "frobnicate"}, dir.path()).err, unknown.err);
+    // help prints what --help prints.
+    const ToolResult help = RunTool({"help"}, dir.path());
+    ExpectClean(help);
+    EXPECT_EQ(help.out, RunTool({"--help"}, dir.path()).out);
+    const ToolResult packHelp = RunTool({"help", "pack"}, dir.path());
+    ExpectClean(packHelp);
+    EXPECT_EQ(packHelp.out, RunTool({"pack", "--help"}, dir.path()).out);
 
     // cat needs a name inside the container; the usage shown is cat's own.
     const ToolResult noName = RunTool({"cat", "saves.db"}, dir.path());
@@ -135,6 +193,93 @@ TEST(ToolErrors, ALockedStoreIsReportedAsLocked) {
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     EXPECT_EQ(ReadStore(dir / "s.db"), (Files{{"a.txt", "A"}}));
+}
+
+// What the library only calls unsupported or invalid is named for what it
+// is, and a local write that fails gives the system's reason.
+TEST(ToolErrors, CausesAreNamed) {
+    TempDir dir;
+    WriteBytes(dir / "secret.txt", "12345");
+    WriteBytes(dir / "plain.txt", "plain");
+    ASSERT_EQ(
+        RunShell("zip -q -P pw secret.zip secret.txt && zip -q secret.zip plain.txt", dir.path())
+            .status,
+        0);
+    ExpectFailure(RunTool({"cat", "secret.zip:secret.txt"}, dir.path()),
+                  "kivfs: cannot open 'secret.zip:secret.txt': encrypted entry (not supported)\n");
+    const ToolResult listing = RunTool({"ls", "-l", "secret.zip"}, dir.path());
+    ExpectClean(listing);
+    EXPECT_EQ(listing.out, "           5  plain.txt\n           5  secret.txt\n");
+
+    // Python writes zip64 records past its entry limit, lowered here.
+    ASSERT_EQ(RunShell("python3 -c " + ShellWord("import zipfile\n"
+                                                 "zipfile.ZIP_FILECOUNT_LIMIT = 1\n"
+                                                 "with zipfile.ZipFile('z64.zip', 'w') as z:\n"
+                                                 "    z.writestr('a', 'a')\n"
+                                                 "    z.writestr('b', 'b')\n"),
+                       dir.path())
+                  .status,
+              0);
+    ExpectFailure(RunTool({"ls", "z64.zip"}, dir.path()),
+                  "kivfs: cannot open zip archive 'z64.zip': zip64 archive (not supported)\n");
+
+    // Past SQLite's length limit (1,000,000,000 bytes in Debian's build);
+    // the file is sparse. The store the put would have created is not left.
+    std::filesystem::resize_file(dir / "plain.txt", 1500000000);
+    ExpectFailure(RunTool({"put", "new.db:big.bin", "plain.txt"}, dir.path()),
+                  "kivfs: cannot write 'new.db:big.bin': larger than a store file can be\n");
+    EXPECT_FALSE(PathExists(dir / "new.db"));
+    std::filesystem::remove(dir / "plain.txt");
+
+    ExpectFailure(
+        RunShell("(" + ToolCommand({"cat", "secret.zip:plain.txt"}) + " >/dev/full)", dir.path()),
+        "kivfs: cannot write to standard output: no space left on device\n");
+
+    // The mount was made; the path climbs above its root.
+    std::filesystem::create_directory(dir / "games");
+    ExpectFailure(RunTool({"translate", "app:=games", "app:../secret.txt"}, dir.path()),
+                  "kivfs: cannot translate 'app:../secret.txt': name leaves its root\n");
+}
+
+// SIGINT or SIGTERM while put waits for the rest of its input: one line,
+// the status a shell gives a process stopped by that signal, and the store
+// as it was, with no journal or part file. The signal is sent once SQLite's
+// journal shows the transaction under way (a signal at any other moment
+// must end the same way); standard input then ends, so a signal that came
+// just before the read still stops the command.
+TEST(ToolInterrupt, SignalsLeaveTheTargetAsItWas) {
+    TempDir dir;
+    MakeStore(dir / "s.db", {{"a.txt", "old"}});
+    struct Case {
+        std::string signal;
+        std::string target;
+        std::string journal;
+        int status;
+    };
+    for (const Case& c : {Case{"INT", "s.db:a.txt", "s.db-journal", 130},
+                          Case{"TERM", "new.db:a.txt", "new.db.kivfs-part-journal", 143}}) {
+        SCOPED_TRACE(c.signal);
+        // A job of a script starts with SIGINT ignored; env restores it.
+        const ToolResult run =
+            RunShell("(mkfifo fifo && { env --default-signal=INT,TERM " +
+                         ToolCommand({"put", c.target, "-"}) +
+                         " <fifo & } && pid=$! && exec 3>fifo && printf new >&3 && "
+                         "while [ ! -e " +
+                         c.journal +
+                         " ] && kill -0 $pid 2>/dev/null; do :; done; "
+                         "kill -" +
+                         c.signal + " $pid; exec 3>&-; wait $pid; echo $? >status; rm fifo)",
+                     dir.path());
+        EXPECT_EQ(ReadBytes(dir / "status"), std::to_string(c.status) + "\n");
+        EXPECT_EQ(run.err, "kivfs: interrupted by SIG" + c.signal + "; nothing was changed\n");
+        std::filesystem::remove(dir / "status");
+    }
+    EXPECT_EQ(ReadStore(dir / "s.db"), (Files{{"a.txt", "old"}}));
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        left.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(left, std::vector<std::string>{"s.db"});
 }
 
 TEST(ToolErrors, InspectingAMissingContainerCreatesNothing) {

@@ -3,10 +3,12 @@
 // and the names unpack refuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 
+#include "kivfs.h"
 #include "support/SmallDisk.h"
 #include "support/TempDir.h"
 #include "tool_runner.h"
@@ -114,8 +116,15 @@ TEST(ToolTree, PackWritesADeflatedZipThatReplacesTheOldOne) {
     MakeZip(dir / "old.zip", {{"stale.txt", "gone after the pack"}});
     ExpectClean(RunTool({"pack", "tree", "old.zip"}, dir.path()));
     const std::string archive = ReadBytes(dir / "old.zip");
-    // Contents only: one deflated entry per file, no directory entries.
-    EXPECT_EQ(CentralMethods(archive), std::vector<int>(SampleTree().size(), 8));
+    // One deflated entry per file, and a stored one per folder, as zip -r
+    // writes them, which the library finds as directories.
+    const std::vector<int> methods = CentralMethods(archive);
+    EXPECT_EQ(std::count(methods.begin(), methods.end(), 8), SampleTree().size());
+    EXPECT_EQ(std::count(methods.begin(), methods.end(), 0), 4);  // docs/ docs/img/ ... größe/
+    DirHandle* zip = kivfsOpenDir((dir / "old.zip").c_str());
+    bool exists = false;
+    EXPECT_TRUE(kivfsIsDirectoryExist(zip, "docs/img/2019", &exists) && exists);
+    kivfsCloseDir(zip);
     ExpectClean(RunShell("unzip -tq old.zip", dir.path()));
     ExpectClean(RunTool({"unpack", "old.zip", "back"}, dir.path()));
     EXPECT_EQ(ReadTree(dir / "back"), SampleTree());
@@ -165,6 +174,13 @@ TEST(ToolTree, PackIsAllOrNothing) {
     // No empty store or archive is left by a failed pack.
     EXPECT_FALSE(PathExists(dir / "new.db"));
     EXPECT_FALSE(PathExists(dir / "new.zip"));
+
+    // Nor a folder, or a replaced file, by a failed unpack.
+    EXPECT_EQ(RunTool({"unpack", "bad.zip", "out/new"}, dir.path()).status, 1);
+    EXPECT_FALSE(PathExists(dir / "out"));
+    MakeTree(dir / "mine", {{"a.txt", "mine"}});
+    EXPECT_EQ(RunTool({"unpack", "bad.zip", "mine"}, dir.path()).status, 1);
+    EXPECT_EQ(ReadTree(dir / "mine"), (Files{{"a.txt", "mine"}}));
 }
 
 // A full disk stops pack with the reason, and leaves no store, archive or
@@ -182,11 +198,75 @@ TEST(ToolTree, PackOntoAFullDiskLeavesNothing) {
         EXPECT_EQ(pack.err.rfind("kivfs: cannot ", 0), 0u) << pack.err;
         EXPECT_TRUE(std::filesystem::is_empty(disk.path())) << pack.err;
     }
+    // An existing store is rolled back to its old content and size, with
+    // no journal left (SQLite leaves one when the disk fills while a file
+    // of the store that half fills it is being replaced).
+    const std::string old = BinaryBytes(600000, 9);
+    WriteBytes(dir / "old.bin", old);
+    ExpectClean(RunTool({"put", disk.path() + "/s.db:big.bin", "old.bin"}, dir.path()));
+    const auto size = std::filesystem::file_size(disk.path() + "/s.db");
+    EXPECT_EQ(RunTool({"pack", "tree", disk.path() + "/s.db"}, dir.path()).status, 1);
+    EXPECT_EQ(ReadStore(disk.path() + "/s.db"), (Files{{"big.bin", old}}));
+    EXPECT_EQ(std::filesystem::file_size(disk.path() + "/s.db"), size);
+    EXPECT_FALSE(PathExists(disk.path() + "/s.db-journal"));
+    std::filesystem::remove(disk.path() + "/s.db");
     // A file-size limit (the fallback without a tmpfs) is not a full disk.
     if (disk.Why().find("tmpfs") == std::string::npos) return;
     ExpectFailure(
         RunTool({"pack", "tree", disk.path() + "/full.db"}, dir.path()),
         "kivfs: cannot pack into '" + disk.path() + "/full.db': no space left on device\n");
+}
+
+// SOURCE and TARGET are split as every other argument: a folder of a store
+// is packed into and unpacked from, a zip archive is written whole, and a
+// new target named like an archive of another kind needs --store or --zip.
+TEST(ToolTree, FoldersOfContainersOnBothSides) {
+    TempDir dir;
+    MakeTree(dir / "tree", SampleTree());
+    MakeStore(dir / "s.db", {{"keep.txt", "K"}});
+    ExpectClean(RunTool({"pack", "tree", "s.db:sub"}, dir.path()));
+    Files stored{{"keep.txt", "K"}};
+    for (const auto& [name, bytes] : SampleTree()) stored["sub/" + name] = bytes;
+    EXPECT_EQ(ReadStore(dir / "s.db"), stored);
+    ExpectClean(RunTool({"unpack", "s.db:sub", "back"}, dir.path()));
+    EXPECT_EQ(ReadTree(dir / "back"), SampleTree());
+    ExpectClean(RunTool({"pack", "s.db:sub/docs", "docs.zip"}, dir.path()));
+    EXPECT_EQ(RunTool({"ls", "-R", "docs.zip"}, dir.path()).out,
+              "a.txt\nimg/\nimg/2019/\nimg/2019/b.bin\n");
+
+    ExpectFailure(RunTool({"pack", "tree", "docs.zip:sub"}, dir.path()),
+                  "kivfs: cannot pack into 'docs.zip:sub': a zip archive is written whole, not "
+                  "into a folder of it\n");
+    ExpectFailure(RunTool({"unpack", "s.db:keep.txt", "out"}, dir.path()),
+                  "kivfs: cannot unpack 's.db:keep.txt': is a file (get copies one file)\n");
+    ExpectFailure(RunTool({"pack", "tree", "out.tar"}, dir.path()),
+                  "kivfs: cannot pack into 'out.tar': pack writes stores and zip archives, not "
+                  "'.tar' files (--store or --zip says which to write)\n");
+    EXPECT_FALSE(PathExists(dir / "out.tar"));
+    ExpectClean(RunTool({"pack", "--store", "tree", "out.tar"}, dir.path()));
+    EXPECT_EQ(ReadStore(dir / "out.tar"), SampleTree());
+}
+
+// An archive of more than 65,534 entries would need zip64 records, which
+// the library does not read: refused before anything is written.
+TEST(ToolTree, PackWritesNoZipTheLibraryCannotRead) {
+    TempDir dir;
+    MakeStore(dir / "many.db", {});
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir / "many.db").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db,
+                           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
+                           "i < 65535) INSERT INTO FileStorage (FileName, Path, Content) "
+                           "SELECT 'f' || i, '', 'x' FROM n",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    ExpectFailure(RunTool({"pack", "many.db", "many.zip"}, dir.path()),
+                  "kivfs: cannot write 'many.zip': 65535 entries (files and folders), more than "
+                  "the 65,534 a zip archive holds without zip64 records, which kivfs does not "
+                  "read\n");
+    EXPECT_FALSE(PathExists(dir / "many.zip"));
+    EXPECT_FALSE(PathExists(dir / "many.zip.kivfs-part"));
 }
 
 TEST(ToolTree, PackSkipsWhatItCannotReadAndStoresTheRest) {

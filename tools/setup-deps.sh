@@ -4,14 +4,14 @@
 # developer's machine has. Safe to run again: a machine with everything
 # installed makes no apt call at all. libisal-dev is optional for the library
 # (a faster CRC-32 for zip entries); libzip-dev writes the archives of
-# `kivfs pack` and is the benchmarks' peer; help2man makes the kivfs manual
-# page; python3 runs the zip tests' reference reader; clang-format checks the
-# layout of the sources.
+# `kivfs pack` and is the benchmarks' peer; man-db checks the kivfs manual
+# page in the tool tests; python3 runs the zip tests' reference reader;
+# clang-format checks the layout of the sources.
 set -eu
 
 PACKAGES="cmake make g++ clang libclang-rt-14-dev clang-format pkg-config \
 libsqlite3-dev libzzip-dev zlib1g-dev libisal-dev \
-libgtest-dev googletest libbenchmark-dev libcli11-dev libzip-dev help2man zip unzip python3"
+libgtest-dev googletest libbenchmark-dev libcli11-dev libzip-dev man-db zip unzip python3"
 
 # --windows: the packages of the Windows stage instead (tools/test-windows.sh):
 # the mingw-w64 cross compilers and binutils, Debian's mingw zlib, wine64,

@@ -4,9 +4,11 @@ namespace kivfs {
 
 namespace {
 
-// The entries every directory holds for itself and its parent.
-bool IsDotEntry(const std::string& name) {
-    return name == "." || name == "..";
+// The entries every directory holds for itself and its parent. Asked once
+// per entry listed, so it looks at the characters rather than compare texts.
+bool IsDotEntry(std::string_view name) {
+    return !name.empty() && name[0] == '.' &&
+           (name.size() == 1 || (name.size() == 2 && name[1] == '.'));
 }
 
 }  // namespace
@@ -50,7 +52,8 @@ bool NativeEnum::GetName(char** out) {
 // A directory's full name ends with exactly one "/".
 bool NativeEnum::GetFullName(char** out) {
     if (!out || !Valid()) return false;
-    std::string full = relName_ + current_.name;
+    std::string full = relName_;
+    full += current_.name;
     if (current_.isDirectory && full.back() != '/') full += '/';
     *out = NewNameText(full);
     return true;

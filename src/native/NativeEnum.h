@@ -40,7 +40,9 @@ class NativeEnum : public FsEnum {
     // Set once a step has failed (the end, or a directory that cannot be
     // read); only Reset clears it.
     bool ended_ = false;
-    DirectoryEntry current_;  // the entry stood on; meaningful only when Valid()
+    // The entry stood on; meaningful only when Valid(). Its name is a view
+    // into search_, valid until the next Step.
+    DirectoryEntry current_;
     // The open search; null before the first step and after Reset. It stays
     // open after the end until Reset or destruction.
     std::unique_ptr<DirectorySearch> search_;

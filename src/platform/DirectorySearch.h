@@ -10,12 +10,17 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace kivfs {
 
-// One entry as the search yields it.
+// One entry as the search yields it. The name is a view of the search's own
+// record of the entry: a listing hands each name out once, so copying it
+// here as well would double the work per entry.
 struct DirectoryEntry {
-    std::string name;          // the entry's own name, no folder, no trailing "/"
+    // The entry's own name, no folder, no trailing "/"; valid until the next
+    // Next of the search that filled it, or its destruction.
+    std::string_view name;
     bool isDirectory = false;  // a directory, or a link that leads to one
 };
 

@@ -38,6 +38,14 @@ class FileMapping {
     // written, when a page of the file can no longer be read.
     bool CopyOut(std::uint32_t offset, void* buffer, std::size_t length) const;
 
+    // The same copy for large ranges, by the platform's cheapest route: a
+    // positioned read of the open file where there is one (POSIX pread),
+    // which copies in the kernel whatever size of pages the file's cache
+    // holds, where a fresh view would fault and miss the TLB page by page;
+    // CopyOut elsewhere. False, with `buffer` partly written, when the file
+    // can no longer supply the whole range (cut short, or a read error).
+    bool ReadAt(std::uint32_t offset, void* buffer, std::size_t length) const;
+
   private:
     FileMapping(std::intptr_t file, const unsigned char* view, std::uint32_t size)
         : file_(file), view_(view), size_(size) {}

@@ -9,9 +9,17 @@
 // repositioning or flush that the C library requires between the two
 // directions. Failed transfers and moves leave the system's reason in errno,
 // as the C library's stream calls do.
+//
+// Where the system has descriptors (POSIX), a file opened "r" or "rb" is read
+// straight from its descriptor through a buffer of its own instead of a C
+// stream: fdopen would cost every open one more system call (it asks for the
+// descriptor's flags) and a stream record, while the bytes, positions and
+// end-of-file indicator are the same. The other modes, and every mode
+// elsewhere, use the C stream.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -60,11 +68,30 @@ class FileStream {
 
     // Makes the stream ready for a transfer in `next`.
     void Prepare(Direction next);
+    // The transfers of a file read straight from its descriptor (file_ set).
+    size_t ReadDirect(void* buffer, size_t size);
+    long TellDirect() const;
+    bool SeekDirect(long offset, int whence);
 
-    std::FILE* stream_ = nullptr;  // null until Open succeeds
+    // Null until Open succeeds, and for a file read straight from file_.
+    std::FILE* stream_ = nullptr;
+    // The descriptor of a file read without a stream, else -1; closed with
+    // the object. Exactly one of stream_ and file_ is set once open.
+    std::intptr_t file_ = -1;
     // The stream's buffer when the opening gave it one (null: the C library
-    // manages its own); released only after the stream is closed.
+    // manages its own), released only after the stream is closed; or the
+    // read buffer of file_, made on the first read that needs it.
     std::unique_ptr<char[]> buffer_;
+    // file_'s buffer: its size (the file system's block size), and the bytes
+    // read ahead but not handed out, buffer_[begin_, end_), which lie just
+    // before the descriptor's offset; begin_ <= end_ <= capacity_.
+    std::size_t capacity_ = 0;
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+    // file_'s end-of-file indicator: set once a read met the end, cleared by
+    // a successful Seek. As with C streams, reads return nothing while it is
+    // set, even when the file has grown since.
+    bool eof_ = false;
     Direction last_ = Direction::kNone;
 };
 

@@ -24,7 +24,7 @@ constexpr std::uint32_t kZip64LocatorSize = 20;
 constexpr std::uint32_t kCentralHeaderSize = 46;
 constexpr std::uint32_t kEndEntriesHere = 8, kEndDirectorySize = 12, kEndDirectoryOffset = 16;
 constexpr std::uint32_t kCentralFlags = 8, kCentralMethod = 10, kCentralCrc = 16;
-constexpr std::uint32_t kCentralNameLength = 28;
+constexpr std::uint32_t kCentralNameLength = 28, kCentralLocalHeader = 42;
 // How much of the central directory is read at once.
 constexpr std::uint64_t kWindow = 64 * 1024;
 // A count or an offset at its largest value defers to the zip64 end record;
@@ -154,8 +154,9 @@ bool ArchiveValidator::ReadCentralDirectory(std::uint32_t offset, std::uint32_t 
         }
         const unsigned char* header = window.data() + (at - windowStart);
         if (!HasSignature(header, kCentralSignature)) return corrupt();
-        checked.entries.push_back(
-            {U32(header + kCentralCrc), U16(header + kCentralFlags), U16(header + kCentralMethod)});
+        checked.entries.push_back({U32(header + kCentralCrc), U16(header + kCentralFlags),
+                                   U16(header + kCentralMethod),
+                                   U32(header + kCentralLocalHeader)});
         const std::uint64_t variable = std::uint64_t{U16(header + kCentralNameLength)} +
                                        U16(header + kCentralNameLength + 2) +
                                        U16(header + kCentralNameLength + 4);

@@ -36,6 +36,11 @@ class MappedArchive {
     // false when they lie past Size() or the file was cut short.
     bool CopyAt(std::uint32_t offset, void* buffer, std::size_t length) const;
 
+    // The same for large copies, through FileMapping::ReadAt (a positioned
+    // read of the file where the platform has one): the bytes and the
+    // failures are CopyAt's.
+    bool ReadAt(std::uint32_t offset, void* buffer, std::size_t length) const;
+
     // Ends the archive at `size` (when shorter than it is): reads, seeks and
     // Size() then see nothing past it. The probe ends an archive after its
     // end record, so that zziplib finds the record the probe checked.

@@ -39,6 +39,7 @@ std::unique_ptr<FsBackend> OpenZipFs(const std::string& path) {
     std::optional<CheckedArchive> checked = ArchiveValidator(*mapped).Check();
     if (!checked) return nullptr;
     mapped->Restrict(checked->length);
+    const MappedArchive* file = mapped.get();
     const int handle = MappedArchiveTable::Instance().Add(std::move(mapped));
     ZZIP_DIR* archive = zzip_dir_fdopen_ext_io(handle, nullptr, ZipExtensions(), ZipIoHandlers());
     if (!archive) {
@@ -47,7 +48,7 @@ std::unique_ptr<FsBackend> OpenZipFs(const std::string& path) {
     }
     // Should making the backend fail to allocate, the archive is closed.
     try {
-        return std::make_unique<ZipFs>(archive, std::move(checked->entries));
+        return std::make_unique<ZipFs>(archive, std::move(checked->entries), file);
     } catch (...) {
         zzip_dir_close(archive);
         throw;

@@ -1,5 +1,8 @@
 #include "zip/ZipFile.h"
 
+#include <algorithm>
+#include <cstdio>
+
 #include "backend/Failure.h"
 #include "kivfs.h"
 #include "zip/Crc32.h"
@@ -17,8 +20,8 @@ int EntrySize(ZZIP_FILE* entry) {
 
 }  // namespace
 
-ZipFile::ZipFile(ZZIP_FILE* entry, std::uint32_t expectedCrc)
-    : entry_(entry), size_(EntrySize(entry)), expectedCrc_(expectedCrc) {}
+ZipFile::ZipFile(ZZIP_FILE* entry, std::uint32_t expectedCrc, DirectStoredRead direct)
+    : entry_(entry), direct_(direct), size_(EntrySize(entry)), expectedCrc_(expectedCrc) {}
 
 ZipFile::~ZipFile() {
     zzip_file_close(entry_);
@@ -44,13 +47,27 @@ int ZipFile::Read(void* buffer, int length) {
         NoteFailure(KIVFS_ERR_CORRUPT);
         return -1;
     }
-    const auto count = zzip_file_read(entry_, buffer, static_cast<zzip_size_t>(length));
+    const auto count = direct_.Serves(length)
+                           ? ReadDirect(buffer, length, before)
+                           : zzip_file_read(entry_, buffer, static_cast<zzip_size_t>(length));
     if (count < 0 || Tell() - before != count || (count == 0 && Tell() < size_) ||
         !Check(buffer, before, static_cast<int>(count))) {
         NoteFailure(KIVFS_ERR_CORRUPT);
         return -1;
     }
     return static_cast<int>(count);
+}
+
+// The stream is moved only after the bytes arrived, so a failed read leaves
+// the offset where it was, as a failed copy in the stream does. Moving a
+// stored entry's stream forward is a seek in the archive, with no copy.
+zzip_ssize_t ZipFile::ReadDirect(void* buffer, int length, int offset) {
+    const int count = std::min(length, size_ - offset);
+    if (count <= 0) return 0;
+    if (!direct_.Read(static_cast<std::uint32_t>(offset), buffer, static_cast<std::size_t>(count)))
+        return -1;
+    if (zzip_seek(entry_, offset + count, SEEK_SET) != offset + count) return -1;
+    return count;
 }
 
 // Reads at other offsets (after a seek) are not checked; reading on from

@@ -2,7 +2,9 @@
 //
 // It yields the entry's uncompressed bytes whether the entry is stored or
 // deflated; zziplib copies or inflates them piece by piece through the
-// mapped handlers. The open entry counts as an open stream of its archive,
+// mapped handlers, except large reads of a stored entry, which come straight
+// from the archive file (DirectStoredRead) while the stream is moved past
+// them. The open entry counts as an open stream of its archive,
 // which keeps the archive (and its mapping) alive until the file is closed,
 // even after its ZipFs is gone.
 //
@@ -19,14 +21,16 @@
 #include "backend/Failure.h"
 #include "backend/FsFile.h"
 #include "kivfs.h"
+#include "zip/DirectStoredRead.h"
 
 namespace kivfs {
 
 class ZipFile : public FsFile {
   public:
     // Takes ownership of an open entry stream (never null), whose bytes have
-    // the CRC-32 `expectedCrc`.
-    ZipFile(ZZIP_FILE* entry, std::uint32_t expectedCrc);
+    // the CRC-32 `expectedCrc`; `direct` serves its large reads when the
+    // entry is stored.
+    ZipFile(ZZIP_FILE* entry, std::uint32_t expectedCrc, DirectStoredRead direct = {});
     // Closes the stream; the last stream of an archive whose ZipFs is gone
     // also frees the archive.
     ~ZipFile() override;
@@ -57,6 +61,9 @@ class ZipFile : public FsFile {
         NoteFailure(KIVFS_ERR_READ_ONLY);
         return failure;
     }
+    // Serves a read of `length` bytes at `offset` through direct_ and moves
+    // the stream past them: the count (0 at the end), or -1.
+    zzip_ssize_t ReadDirect(void* buffer, int length, int offset);
     // Extends the check by the `count` bytes read at `offset` when they
     // continue the pass in order from the start; false when that pass has now
     // reached the end with the wrong CRC-32.
@@ -64,6 +71,8 @@ class ZipFile : public FsFile {
 
     // Never null.
     ZZIP_FILE* entry_;
+    // Serves nothing unless the entry is stored.
+    DirectStoredRead direct_;
     // The entry's uncompressed size, >= 0 (ZipFs opens no other entry).
     int size_;
     std::uint32_t expectedCrc_;

@@ -53,6 +53,15 @@ bool Readable(const CentralEntry& entry) {
 
 }  // namespace
 
+// Only a stored entry's bytes can be copied straight out of the archive; its
+// size was checked to match its data's (SizesHoldTogether).
+DirectStoredRead ZipFs::DirectRoute(ZZIP_FILE* entry, const CentralEntry& central) const {
+    if (central.method != kStoredMethod) return {};
+    ZZIP_STAT stat = {};
+    zzip_file_stat(entry, &stat);
+    return DirectStoredRead(mapped_, central.localHeader, static_cast<std::uint32_t>(stat.st_size));
+}
+
 ZipFs::~ZipFs() {
     zzip_dir_close(archive_);
 }
@@ -93,7 +102,7 @@ std::unique_ptr<FsFile> ZipFs::OpenFile(const std::string& name, int) {
     }
     // Should making the file fail to allocate, the entry is closed.
     try {
-        return std::make_unique<ZipFile>(entry, central.crc32);
+        return std::make_unique<ZipFile>(entry, central.crc32, DirectRoute(entry, central));
     } catch (...) {
         zzip_file_close(entry);
         throw;

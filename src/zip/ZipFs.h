@@ -19,6 +19,8 @@
 
 #include "backend/FsBackend.h"
 #include "zip/CentralEntry.h"
+#include "zip/DirectStoredRead.h"
+#include "zip/MappedArchive.h"
 #include "zip/ZipIndex.h"
 #include "zip/ZipTree.h"
 
@@ -28,8 +30,10 @@ class ZipFs : public ReadOnlyFsBackend {
   public:
     // Takes ownership of an archive opened by zziplib (never null), with the
     // central entries the archive check read from it, in the same order.
-    ZipFs(ZZIP_DIR* archive, std::vector<CentralEntry> entries)
-        : archive_(archive), entries_(std::move(entries)) {}
+    // `mapped` is the file zziplib reads it from (never null), which lives as
+    // long as the archive or any entry file of it.
+    ZipFs(ZZIP_DIR* archive, std::vector<CentralEntry> entries, const MappedArchive* mapped)
+        : archive_(archive), entries_(std::move(entries)), mapped_(mapped) {}
     // Closes the archive; zziplib defers the real close, and with it the
     // unmapping, until the last entry file of the archive is closed.
     ~ZipFs() override;
@@ -46,6 +50,8 @@ class ZipFs : public ReadOnlyFsBackend {
     bool IsDirectoryExist(const std::string& name, bool* exists) override;
 
   private:
+    // How the entry file of the open `entry` may read it directly.
+    DirectStoredRead DirectRoute(ZZIP_FILE* entry, const CentralEntry& central) const;
     // The index, filled on first use; archiveLock_ held.
     const ZipIndex& Index();
     // The listing of `name`, made under archiveLock_.
@@ -55,6 +61,8 @@ class ZipFs : public ReadOnlyFsBackend {
     ZZIP_DIR* archive_;
     // One per entry zziplib lists, in its order.
     std::vector<CentralEntry> entries_;
+    // Never null; read directly by large reads of stored entries.
+    const MappedArchive* mapped_;
     // Null until the first existence query or the second OpenFile.
     std::unique_ptr<ZipIndex> index_;
     // Whether OpenFile ran before: the first open scans the central directory

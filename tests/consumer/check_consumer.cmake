@@ -8,7 +8,7 @@
 #   PKG_CONFIG    the pkg-config program
 #   EXTRA_FLAGS   compile and link flags the library was built with that a
 #                 consumer must share (the sanitizers), possibly empty
-#   EXPECT_MAN    true when the build made the kivfs manual page
+#   EXPECT_MAN    true when the build installs the kivfs manual page
 cmake_minimum_required(VERSION 3.19)
 
 # Runs a command and stops with its output when it fails.

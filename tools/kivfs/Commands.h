@@ -19,6 +19,9 @@ void AddFileCommands(CLI::App& app);      // cat, get, put
 void AddTreeCommands(CLI::App& app);      // pack, unpack
 void AddStoreCommands(CLI::App& app);     // rm, mv, cp
 void AddTranslateCommand(CLI::App& app);  // translate
+// complete: the names inside a container that complete a CONTAINER:NAME
+// argument, for the bash completion; hidden from the help.
+void AddCompleteCommand(CLI::App& app);
 
 // Checks a CONTAINER:NAME argument of a command that needs a name inside a
 // container; a missing name is a usage error.

@@ -6,6 +6,7 @@
 #include "LibraryReason.h"
 #include "LocalFiles.h"
 #include "PathContent.h"
+#include "ZipFacts.h"
 
 namespace kivfs_tool {
 
@@ -97,21 +98,40 @@ Container Container::Open(const std::string& path, OpenMode mode, const std::str
             throw ToolError("cannot create store " + Quoted(shown) + ": " +
                             LibraryReason("SQLite could not create it"));
         }
-        throw ToolError("cannot open " + std::string(KindText(kind)) + " " + Quoted(shown) + ": " +
-                        LibraryReason("the library refused it"));
+        // An archive is refused as a whole for one unsupported reason only.
+        const bool zip64 = kind == ContainerKind::ZipArchive &&
+                           kivfsLastError() == KIVFS_ERR_UNSUPPORTED && NeedsZip64(path);
+        throw ToolError(
+            "cannot open " + std::string(KindText(kind)) + " " + Quoted(shown) + ": " +
+            (zip64 ? "zip64 archive (not supported)" : LibraryReason("the library refused it")));
     }
     return Container(std::move(dir), kind, shown);
 }
 
-ToolError Container::Failure(const std::string& what, const std::string& fallback) const {
+ToolError Container::Failure(const std::string& what, const std::string& fallback,
+                             const std::string& name) const {
     if (kind_ == ContainerKind::Store && LastFailureWasBusy()) {
         return ToolError(StoreLockedText(path_));
     }
-    return ToolError(what + ": " + LibraryReason(fallback));
+    return ToolError(what + ": " + Reason(name, fallback));
+}
+
+// The library says only "not supported" for an entry it will not open; the
+// archive's central directory tells which of its reasons applies.
+std::string Container::Reason(const std::string& name, const std::string& fallback) const {
+    if (kind_ != ContainerKind::ZipArchive || name.empty() ||
+        kivfsLastError() != KIVFS_ERR_UNSUPPORTED) {
+        return LibraryReason(fallback);
+    }
+    const ZipEntryFacts facts = LookUpZipEntry(path_, name);
+    if (facts.encrypted) return "encrypted entry (not supported)";
+    if (facts.found)
+        return "compression method " + std::to_string(facts.method) + " (not supported)";
+    return LibraryReason(fallback);
 }
 
 void Container::RequireAnswer(const std::string& name) const {
-    if (!FailureIsAnAnswer()) throw Failure("cannot open " + Quoted(Display(name)), "");
+    if (!FailureIsAnAnswer()) throw Failure("cannot open " + Quoted(Display(name)), "", name);
 }
 
 // A store hands out a file object for any name, bound to a row only if one

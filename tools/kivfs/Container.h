@@ -68,8 +68,14 @@ class Container {
 
     // The error for a call on this container that has just failed: "<what>:
     // <the library's reason, or fallback>", or, when another program holds
-    // the store's lock, the line saying so.
-    ToolError Failure(const std::string& what, const std::string& fallback) const;
+    // the store's lock, the line saying so. Given the `name` of the file the
+    // call was about, an entry of a zip archive that the library refuses as
+    // unsupported is named for what it is ("encrypted entry").
+    ToolError Failure(const std::string& what, const std::string& fallback,
+                      const std::string& name = "") const;
+
+    // The reason part of Failure: why the call about `name` just failed.
+    std::string Reason(const std::string& name, const std::string& fallback) const;
 
   private:
     Container(DirPtr dir, ContainerKind kind, std::string path);

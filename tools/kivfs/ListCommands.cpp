@@ -8,6 +8,7 @@
 #include "Container.h"
 #include "ToolError.h"
 #include "Tree.h"
+#include "ZipFacts.h"
 
 namespace kivfs_tool {
 
@@ -19,9 +20,15 @@ struct ListOptions {
     bool recursive = false;
 };
 
-// The size of a file as text, "?" when it cannot be measured.
+// The size of a file as text, "?" when it cannot be measured. An entry of
+// a zip archive that does not open (an encrypted one) still has the size
+// its archive records.
 std::string SizeText(const Container& container, const std::string& name) {
     FilePtr file(kivfsCreateFileIndir(container.handle(), name.c_str(), 0));
+    if (!file && container.kind() == ContainerKind::ZipArchive) {
+        const ZipEntryFacts facts = LookUpZipEntry(container.path(), name);
+        if (facts.found) return std::to_string(facts.size);
+    }
     const int size = file ? FileSizeOf(file.get()) : -1;
     return size < 0 ? "?" : std::to_string(size);
 }

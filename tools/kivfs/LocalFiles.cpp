@@ -1,5 +1,6 @@
 #include "LocalFiles.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -12,12 +13,28 @@ namespace kivfs_tool {
 
 namespace {
 
+// A system's message in the lower case that error lines use.
+std::string LowerFirst(std::string text) {
+    if (!text.empty())
+        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
 // The reason text of the latest C library failure, or a plain fallback.
 std::string LastErrorText() {
-    return errno != 0 ? std::string(std::strerror(errno)) : std::string("input/output error");
+    return SystemReason(errno);
+}
+
+// An error of the file-system library, in the same style.
+std::string ReasonOf(const std::error_code& error) {
+    return LowerFirst(error.message());
 }
 
 }  // namespace
+
+std::string SystemReason(int error) {
+    return error == 0 ? std::string("input/output error") : LowerFirst(std::strerror(error));
+}
 
 // The command line is UTF-8; u8path keeps that meaning on every platform.
 fs::path LocalPath(const std::string& utf8) {
@@ -52,7 +69,7 @@ void RemoveLocalFile(const std::string& utf8) {
 void RenameLocalFile(const std::string& from, const std::string& to) {
     std::error_code error;
     fs::rename(LocalPath(from), LocalPath(to), error);
-    if (error) throw ToolError("cannot write " + Quoted(to) + ": " + error.message());
+    if (error) throw ToolError("cannot write " + Quoted(to) + ": " + ReasonOf(error));
 }
 
 bool SameLocalFile(const std::string& a, const std::string& b) {
@@ -93,7 +110,7 @@ LocalInput::LocalInput(const std::string& utf8) {
     in_.open(path, std::ios::binary);
     if (!in_) throw ToolError("cannot read " + Quoted(utf8) + ": " + LastErrorText());
     size_ = fs::file_size(path, error);
-    if (error) throw ToolError("cannot read " + Quoted(utf8) + ": " + error.message());
+    if (error) throw ToolError("cannot read " + Quoted(utf8) + ": " + ReasonOf(error));
 }
 
 LocalOutput::LocalOutput(const std::string& utf8) : target_(utf8) {
@@ -114,20 +131,48 @@ LocalOutput::~LocalOutput() {
     RemoveLocalFile(Utf8Text(partPath_));
 }
 
-void LocalOutput::Commit() {
+void LocalOutput::Close() {
+    if (!out_.is_open()) return;
     errno = 0;
     out_.flush();
     out_.close();
     if (!out_) throw ToolError("cannot write " + Quoted(target_) + ": " + LastErrorText());
+}
+
+void LocalOutput::Commit() {
+    Close();
     RenameLocalFile(Utf8Text(partPath_), target_);
     committed_ = true;
 }
 
-void MakeLocalDirectories(const std::string& utf8) {
+LocalPart::LocalPart(const std::string& target) : target_(target), part_(PartFileName(target)) {
+    RemoveLocalFile(part_);
+}
+
+LocalPart::~LocalPart() {
+    if (!kept_) RemoveLocalFile(part_);
+}
+
+void LocalPart::Keep() {
+    RenameLocalFile(part_, target_);
+    kept_ = true;
+}
+
+// The missing folders are found from the deepest up, then made one by one
+// from the top, so that each one made can be noted.
+void MakeLocalDirectories(const std::string& utf8, std::vector<fs::path>* created) {
     std::error_code error;
-    fs::create_directories(LocalPath(utf8), error);
+    std::vector<fs::path> missing;
+    for (fs::path path = LocalPath(utf8); !path.empty() && !fs::exists(path, error);
+         path = path.parent_path()) {
+        missing.push_back(path);
+        if (path == path.parent_path()) break;
+    }
+    for (auto it = missing.rbegin(); it != missing.rend() && !error; ++it) {
+        if (fs::create_directory(*it, error) && created) created->push_back(*it);
+    }
     if (error || !LocalIsDirectory(utf8)) {
-        const std::string reason = error ? error.message() : "not a directory";
+        const std::string reason = error ? ReasonOf(error) : "not a directory";
         throw ToolError("cannot create directory " + Quoted(utf8) + ": " + reason);
     }
 }

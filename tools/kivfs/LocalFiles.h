@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace kivfs_tool {
 
@@ -14,6 +15,10 @@ namespace kivfs_tool {
 std::filesystem::path LocalPath(const std::string& utf8);
 // The UTF-8 text of a local path, for messages and for the library.
 std::string Utf8Text(const std::filesystem::path& path);
+
+// The system's words for a C library error number, in the lower case of
+// every error line ("no space left on device"); a plain fallback for 0.
+std::string SystemReason(int error);
 
 bool LocalExists(const std::string& utf8);
 bool LocalIsDirectory(const std::string& utf8);
@@ -63,7 +68,9 @@ class LocalOutput {
     LocalOutput& operator=(const LocalOutput&) = delete;
 
     std::ostream& stream() { return out_; }
-    // Flushes, closes and renames; throws ToolError on failure.
+    // Flushes and closes the part file; throws ToolError on failure.
+    void Close();
+    // Closes (if still open) and renames; throws ToolError on failure.
     void Commit();
 
   private:
@@ -73,8 +80,31 @@ class LocalOutput {
     bool committed_ = false;
 };
 
+// A part file that something else writes (the library, libzip), renamed
+// over its target by Keep and removed if it is not kept.
+class LocalPart {
+  public:
+    // The part of `target` (see PartFileName); a leftover of an earlier
+    // run is removed first.
+    explicit LocalPart(const std::string& target);
+    ~LocalPart();
+    LocalPart(const LocalPart&) = delete;
+    LocalPart& operator=(const LocalPart&) = delete;
+
+    const std::string& path() const { return part_; }
+    // Renames the part over the target; throws ToolError on failure.
+    void Keep();
+
+  private:
+    std::string target_;
+    std::string part_;
+    bool kept_ = false;
+};
+
 // Creates `utf8` and its missing parents as folders; throws ToolError when
-// that fails or when a non-folder stands in the way.
-void MakeLocalDirectories(const std::string& utf8);
+// that fails or when a non-folder stands in the way. Each folder made is
+// added to `created` when given, parents first.
+void MakeLocalDirectories(const std::string& utf8,
+                          std::vector<std::filesystem::path>* created = nullptr);
 
 }  // namespace kivfs_tool

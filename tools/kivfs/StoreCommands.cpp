@@ -5,6 +5,7 @@
 
 #include "Commands.h"
 #include "Container.h"
+#include "Interrupt.h"
 #include "LocalFiles.h"
 #include "SafeName.h"
 #include "ToolError.h"
@@ -25,12 +26,14 @@ struct CopyOptions {
     bool noClobber = false;
 };
 
-// Runs `change` inside one transaction of the store. A change that fails
-// is never committed: closing the store then discards it.
+// Runs `change` inside one transaction of the store. A change that fails,
+// or that a signal interrupts, is never committed: closing the store then
+// discards it.
 void InTransaction(const Container& store, const std::string& what,
                    const std::function<bool()>& change) {
     if (!kivfsBeginTrans(store.handle())) throw store.Failure(what, "no transaction");
     if (!change()) throw store.Failure(what, "the store refused the change");
+    ThrowIfInterrupted();
     if (!kivfsCommitTrans(store.handle())) throw store.Failure(what, "commit failed");
 }
 

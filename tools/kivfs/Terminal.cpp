@@ -1,4 +1,5 @@
-// The only file of the tool that includes system headers.
+// One of the two files of the tool that include system headers (with
+// Interrupt.cpp).
 #include "Terminal.h"
 
 #if defined(_WIN32)

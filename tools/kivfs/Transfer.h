@@ -16,11 +16,25 @@ namespace kivfs_tool {
 // Receives the bytes of a file, chunk by chunk.
 using ChunkSink = std::function<void(const char* data, std::size_t size)>;
 
-// A sink that writes to `out`, failing with the name of what it writes.
+// Fills up to `size` bytes of `data` and returns how many; 0 at the end.
+// Throws ToolError when reading fails.
+using ChunkSource = std::function<std::size_t(char* data, std::size_t size)>;
+
+// A source reading `in`, failing with the name of what it reads.
+ChunkSource StreamSource(std::istream& in, const std::string& inName);
+
+// A source reading standard input through C stdio, whose reads return when
+// a signal arrives (the C++ stream would wait on for more input).
+ChunkSource StandardInputSource();
+
+// A sink that writes to `out`, failing with the system's reason and
+// `outName`, the words that follow "cannot write" ("'a.txt'", "to standard
+// output").
 ChunkSink StreamSink(std::ostream& out, const std::string& outName);
 
 // Reads an open file from its current position to its end into `sink`,
-// counting bytes on `progress`. The end is told apart from a failed read
+// counting bytes on `progress`, and stops (Interrupted) once a signal has
+// arrived. The end is told apart from a failed read
 // by the file's end-of-data state; a failure throws ToolError naming the
 // file, `name` inside `source`, and the library's reason.
 void ReadToEnd(FileHandle* file, const Container& source, const std::string& name,
@@ -34,8 +48,10 @@ class ContainerWriter {
   public:
     // Opens `name` for writing; `sizeHint` is the expected size, 0 when
     // unknown. Throws ToolError for a zip archive or when the file cannot
-    // be created.
-    ContainerWriter(const Container& container, const std::string& name, std::uint64_t sizeHint);
+    // be created. Messages name the file `shownName` when given (a part
+    // file standing in for it).
+    ContainerWriter(const Container& container, const std::string& name, std::uint64_t sizeHint,
+                    const std::string& shownName = "");
 
     void Write(const char* data, std::size_t size);
     // Gives the file its final length and closes it.
@@ -45,6 +61,8 @@ class ContainerWriter {
     void Reserve(std::uint64_t size);
     // The error for a library call on the file that has just failed.
     ToolError Failed(const std::string& fallback) const;
+    // The error for a file longer than the container holds.
+    ToolError TooLarge() const;
 
     const Container& container_;
     FilePtr file_;
@@ -54,9 +72,7 @@ class ContainerWriter {
     std::uint64_t reserved_ = 0;
 };
 
-// Writes everything `in` holds into `writer`, counting on `progress`;
-// throws ToolError naming `inName` when reading fails.
-void CopyStream(std::istream& in, const std::string& inName, ContainerWriter& writer,
-                Progress& progress);
+// Writes everything `source` gives into `writer`, counting on `progress`.
+void CopyStream(const ChunkSource& source, ContainerWriter& writer, Progress& progress);
 
 }  // namespace kivfs_tool

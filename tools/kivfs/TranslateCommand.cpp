@@ -7,6 +7,7 @@
 
 #include "Commands.h"
 #include "Container.h"
+#include "LibraryReason.h"
 #include "ToolError.h"
 
 namespace kivfs_tool {
@@ -30,8 +31,19 @@ class MountSet {
     ~MountSet() {
         for (const Mount& mount : mounts_) kivFSUnmountPath(mount.name.c_str());
     }
+    // Mounts and checks that the mount answers: the library's mount call
+    // returns nothing, and leaves its reason in kivfsLastError.
     void Add(const Mount& mount) {
+        if (Find(mount.name)) {
+            throw ToolError("cannot mount " + Quoted(mount.name) + " on " + Quoted(mount.path) +
+                            ": " + Quoted(mount.name) + " is mounted already");
+        }
         kivFSMountPath(mount.name.c_str(), mount.path.c_str());
+        const int code = kivfsLastError();
+        if (kivFSKivToSyspath(mount.name.c_str(), nullptr, 0) <= 0) {
+            throw ToolError("cannot mount " + Quoted(mount.name) + " on " + Quoted(mount.path) +
+                            ": " + kivfsErrorText(code));
+        }
         mounts_.push_back(mount);
     }
     // The mount made under `name`, or null.
@@ -79,10 +91,9 @@ void RunTranslate(const TranslateOptions& options) {
         const std::string what = "cannot translate " + Quoted(virtualPath);
         if (colon == std::string::npos) throw ToolError(what + ": no mount name (as in \"app:\")");
         const std::string name = virtualPath.substr(0, colon + 1);
-        const Mount* mount = mounts.Find(name);
-        if (mount) {
-            throw ToolError(what + ": " + Quoted(name) + " could not be mounted on " +
-                            Quoted(mount->path) + " (not a directory, zip archive or store)");
+        // Every mount made answered; a mounted name fails for its rest.
+        if (mounts.Find(name)) {
+            throw ToolError(what + ": " + LibraryReason("the library refused it"));
         }
         throw ToolError(what + ": " + Quoted(name) + " is not mounted");
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ContainerPath.h"
+#include "Interrupt.h"
 #include "LibraryReason.h"
 #include "ToolError.h"
 
@@ -47,6 +48,7 @@ std::vector<TreeEntry> ReadListing(EnumHandle* listing, const std::string& prefi
 // report is given, with the library's reason.
 void CollectTree(const Container& container, const std::string& directory, int depth,
                  SkipReport* skips, std::vector<TreeEntry>& out) {
+    ThrowIfInterrupted();
     if (depth > kMaxDepth) {
         throw ToolError("cannot list " + Quoted(container.Display(directory)) +
                         ": directories nested too deeply (a link cycle?)");

@@ -5,8 +5,10 @@
 #include <ctime>
 #include <vector>
 
+#include "Interrupt.h"
 #include "LocalFiles.h"
 #include "ToolError.h"
+#include "ZipFacts.h"
 
 #if defined(KIVFS_TOOL_HAVE_LIBZIP)
 #include <zip.h>
@@ -42,11 +44,12 @@ struct EntrySource {
     // The next bytes of the file, 0 at its end; a file that ends before or
     // runs past the size measured when it was added has changed meanwhile.
     zip_int64_t Read(void* data, zip_uint64_t length) {
+        if (InterruptSignal() != 0) return Fail(Interrupted(InterruptSignal()).what());
         const std::string where = Quoted(source->Display(name));
         const int want = static_cast<int>(std::min<zip_uint64_t>(length, INT_MAX));
         const int count = kivfsRead(file.get(), data, want);
         if (count < 0 || (count == 0 && want > 0 && !kivfsError(file.get()))) {
-            return Fail(source->Failure("cannot read " + where, "read failed").what());
+            return Fail(source->Failure("cannot read " + where, "read failed", name).what());
         }
         done += static_cast<std::uint64_t>(count);
         if (done > size || (count == 0 && done != size)) {
@@ -81,7 +84,7 @@ zip_int64_t EntryCallback(void* state, void* data, zip_uint64_t length, zip_sour
             return entry.Fail(
                 entry.source
                     ->Failure("cannot open " + Quoted(entry.source->Display(entry.name)),
-                              "no such file")
+                              "no such file", entry.name)
                     .what());
         case ZIP_SOURCE_READ:
             return entry.Read(data, length);
@@ -141,21 +144,23 @@ ZipWriter::~ZipWriter() {
 }
 
 // The size is measured now, by the position at the file's end.
-void ZipWriter::Add(const Container& source, const std::string& name) {
+void ZipWriter::Add(const Container& source, const std::string& name,
+                    const std::string& entryName) {
     auto entry = std::make_unique<EntrySource>();
     entry->source = &source;
     entry->name = name;
     const std::string where = Quoted(source.Display(name));
     FilePtr file(kivfsCreateFileIndir(source.handle(), name.c_str(), 0));
-    if (!file) throw source.Failure("cannot open " + where, "no such file");
+    if (!file) throw source.Failure("cannot open " + where, "no such file", name);
     const int size = FileSizeOf(file.get());
-    if (size < 0) throw source.Failure("cannot read " + where, "read failed");
+    if (size < 0) throw source.Failure("cannot read " + where, "read failed", name);
     entry->size = static_cast<std::uint64_t>(size);
     entry->mtime = state_->mtime;
     zip_error_init(&entry->zipError);
     zip_source_t* data = zip_source_function(state_->archive, EntryCallback, entry.get());
     if (!data) throw ToolError(state_->Where() + ": " + zip_strerror(state_->archive));
-    const zip_int64_t index = zip_file_add(state_->archive, name.c_str(), data, ZIP_FL_ENC_UTF_8);
+    const zip_int64_t index =
+        zip_file_add(state_->archive, entryName.c_str(), data, ZIP_FL_ENC_UTF_8);
     if (index < 0) {
         zip_source_free(data);
         throw ToolError("cannot add " + Quoted(source.Display(name)) + " to " +
@@ -163,6 +168,12 @@ void ZipWriter::Add(const Container& source, const std::string& name) {
     }
     zip_set_file_compression(state_->archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 0);
     state_->entries.push_back(std::move(entry));
+}
+
+void ZipWriter::AddDirectory(const std::string& name) {
+    if (zip_dir_add(state_->archive, name.c_str(), ZIP_FL_ENC_UTF_8) < 0) {
+        throw ToolError(state_->Where() + ": " + zip_strerror(state_->archive));
+    }
 }
 
 // libzip writes no file for an archive of no entries, and readers refuse
@@ -173,12 +184,20 @@ void ZipWriter::Commit(Progress& progress) {
     }
     for (auto& entry : state_->entries) entry->progress = &progress;
     if (zip_close(state_->archive) != 0) {
+        ThrowIfInterrupted();
         for (const auto& entry : state_->entries) {
             if (!entry->failure.empty()) throw ToolError(entry->failure);
         }
         throw ToolError(state_->Where() + ": " + zip_strerror(state_->archive));
     }
     state_->archive = nullptr;
+    // Past 4 GiB (or 65,534 entries) libzip adds zip64 records, which the
+    // library refuses: such an archive is never put in place.
+    if (NeedsZip64(state_->part)) {
+        throw ToolError(state_->Where() +
+                        ": the archive came out needing zip64 records, which kivfs does not read");
+    }
+    ThrowIfInterrupted();
     RenameLocalFile(state_->part, state_->target);
 }
 
@@ -197,7 +216,9 @@ ZipWriter::ZipWriter(const std::string& target) {
 
 ZipWriter::~ZipWriter() = default;
 
-void ZipWriter::Add(const Container&, const std::string&) {}
+void ZipWriter::Add(const Container&, const std::string&, const std::string&) {}
+
+void ZipWriter::AddDirectory(const std::string&) {}
 
 void ZipWriter::Commit(Progress&) {}
 

@@ -25,16 +25,19 @@ class ZipWriter {
     ZipWriter(const ZipWriter&) = delete;
     ZipWriter& operator=(const ZipWriter&) = delete;
 
-    // Adds the file `name` of `source` under the same name, measuring its
-    // size; throws ToolError when it cannot be opened or read. Its bytes are
-    // read when Commit writes the archive, so `source` must stay open until
-    // then.
-    void Add(const Container& source, const std::string& name);
+    // Adds the file `name` of `source` as `entryName`, measuring its size;
+    // throws ToolError when it cannot be opened or read. Its bytes are read
+    // when Commit writes the archive, so `source` must stay open until then.
+    void Add(const Container& source, const std::string& name, const std::string& entryName);
+
+    // Adds an entry for the folder `name` (ending with "/").
+    void AddDirectory(const std::string& name);
 
     // Writes the archive, reading every file added and counting on
     // `progress`, and puts it in place of the target. Throws ToolError,
     // naming the file that could not be read or the reason of the write,
-    // and leaving the target untouched; an archive of no files is refused.
+    // and leaving the target untouched; an archive of no files, one that
+    // came out needing zip64 records, and a signal (Interrupted) stop it.
     void Commit(Progress& progress);
 
   private:

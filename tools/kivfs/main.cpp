@@ -4,9 +4,11 @@
 #include <iostream>
 
 #include "Cli.h"
+#include "Interrupt.h"
 #include "Terminal.h"
 
 int main(int argc, char** argv) {
+    kivfs_tool::CatchInterrupts();
     // File contents pass through standard input and output unchanged, and
     // the C++ streams need not keep step with C stdio.
     kivfs_tool::UseBinaryMode(stdin);

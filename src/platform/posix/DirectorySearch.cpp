@@ -1,5 +1,7 @@
 // POSIX directory search: opendir/readdir of the pattern's folder part,
-// filtered by the name prefix the pattern carries before "*.*".
+// filtered by the name prefix the pattern carries before "*.*". Names are
+// handed out as views of readdir's own record, which POSIX keeps valid until
+// the next readdir on the same stream.
 #include "platform/DirectorySearch.h"
 
 #include <dirent.h>
@@ -68,7 +70,10 @@ bool DirectorySearch::Next(DirectoryEntry& entry) {
             s.ended = true;
             break;
         }
-        if (std::strncmp(found->d_name, s.prefix.c_str(), s.prefix.size()) != 0) continue;
+        if (!s.prefix.empty() &&
+            std::strncmp(found->d_name, s.prefix.c_str(), s.prefix.size()) != 0) {
+            continue;
+        }
         entry.name = found->d_name;
         entry.isDirectory = EntryIsDirectory(s.folder, *found);
         return true;

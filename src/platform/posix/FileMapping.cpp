@@ -1,6 +1,7 @@
 // POSIX implementation of the whole-file mapping: open, fstat, mmap of the
-// whole file with PROT_READ, and a copy out of the view that survives the
-// SIGBUS raised when another process has cut the file short under it.
+// whole file with PROT_READ, a copy out of the view that survives the SIGBUS
+// raised when another process has cut the file short under it, and pread of
+// the same descriptor for large copies.
 #include "platform/FileMapping.h"
 
 #include <fcntl.h>
@@ -129,6 +130,23 @@ bool FileMapping::CopyOut(std::uint32_t offset, void* buffer, std::size_t length
     std::memcpy(buffer, from, length);
     std::atomic_signal_fence(std::memory_order_seq_cst);
     t_copy.recovery = nullptr;
+    return true;
+}
+
+// pread may return fewer bytes than asked (a signal, a very large range), so
+// it is repeated from where it stopped; 0 before the end means the file is
+// now shorter than the range, which is a failed copy, never a short one.
+bool FileMapping::ReadAt(std::uint32_t offset, void* buffer, std::size_t length) const {
+    auto* to = static_cast<unsigned char*>(buffer);
+    off_t at = offset;
+    while (length > 0) {
+        const ssize_t got = ::pread(static_cast<int>(file_), to, length, at);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        to += got;
+        at += got;
+        length -= static_cast<std::size_t>(got);
+    }
     return true;
 }
 

@@ -1,14 +1,17 @@
-// POSIX opening of a FileStream: open(2) without blocking, fstat to keep
-// everything but regular files out, then fdopen with the caller's mode text.
-// fopen cannot be used: it would wait on a FIFO without a writer (or reader)
-// and truncate before anyone could look at what the path names.
+// POSIX FileStream: open(2) without blocking, fstat to keep everything but
+// regular files out, then fdopen with the caller's mode text, or, for "r" and
+// "rb", reads straight from the descriptor. fopen cannot be used: it would
+// wait on a FIFO without a writer (or reader) and truncate before anyone
+// could look at what the path names.
 #include "platform/FileStream.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include "kivfs.h"
@@ -23,6 +26,7 @@ struct ModeRequest {
     int flags = 0;          // access mode, O_CREAT and O_APPEND as the text asks
     bool truncate = false;  // "w": emptied, but only once known to be a regular file
     bool atEnd = false;     // "a" without "+": fopen starts such a stream at the end
+    bool readOnly = false;  // "r" without "+": read from the descriptor, no stream
 };
 
 // Reads a stdio mode text: "r", "w" or "a", then any of "b" and "+". False
@@ -36,6 +40,7 @@ bool ParseMode(const char* modeText, ModeRequest& request) {
     switch (modeText[0]) {
         case 'r':
             request.flags = update ? O_RDWR : O_RDONLY;
+            request.readOnly = !update;
             return true;
         case 'w':
             request.flags = writing | O_CREAT;
@@ -62,9 +67,11 @@ int CloseWithCause(int fd, int cause) {
 // O_NONBLOCK makes the open of a FIFO return at once (or fail with ENXIO for
 // a writer without a reader) instead of waiting for its peer; O_NOCTTY keeps
 // a terminal from becoming the process's controlling one. Once fstat has
-// shown a regular file, the "w" truncation is done, O_NONBLOCK is cleared
-// (F_SETFL keeps O_APPEND) and the descriptor becomes a stream with the
-// caller's own mode text, which fdopen neither truncates nor re-creates.
+// shown a regular file, the "w" truncation is done and the descriptor becomes
+// a stream with the caller's own mode text, which fdopen neither truncates
+// nor re-creates. O_NONBLOCK stays set: on a regular file read(2) and
+// write(2) ignore it (they never return EAGAIN there), so clearing it would
+// only cost every open one more system call.
 int FileStream::Open(const std::string& path, const char* modeText) {
     ModeRequest request;
     if (!ParseMode(modeText, request)) return KIVFS_ERR_ARGUMENT;
@@ -73,8 +80,13 @@ int FileStream::Open(const std::string& path, const char* modeText) {
     struct stat info;
     if (::fstat(fd, &info) != 0) return CloseWithCause(fd, ErrnoToCode(errno));
     if (!S_ISREG(info.st_mode)) return CloseWithCause(fd, KIVFS_ERR_NOT_A_FILE);
+    const size_t size = info.st_blksize > 0 ? static_cast<size_t>(info.st_blksize) : BUFSIZ;
+    if (request.readOnly) {
+        file_ = fd;
+        capacity_ = size;
+        return KIVFS_OK;
+    }
     if ((request.truncate && info.st_size > 0 && ::ftruncate(fd, 0) != 0) ||
-        ::fcntl(fd, F_SETFL, request.flags & O_APPEND) != 0 ||
         (request.atEnd && ::lseek(fd, 0, SEEK_END) < 0)) {
         return CloseWithCause(fd, ErrnoToCode(errno));
     }
@@ -83,11 +95,137 @@ int FileStream::Open(const std::string& path, const char* modeText) {
     // The C library would ask the system for the same block size again on the
     // first transfer to size its buffer; handing it one of that size saves
     // the second query, which matters when many small files are opened.
-    const size_t size = info.st_blksize > 0 ? static_cast<size_t>(info.st_blksize) : BUFSIZ;
     buffer_.reset(new char[size]);
     std::setvbuf(stream, buffer_.get(), _IOFBF, size);
     stream_ = stream;
     return KIVFS_OK;
+}
+
+// Closing a stream flushes what is still buffered; the buffer member dies
+// after.
+FileStream::~FileStream() {
+    if (stream_) {
+        std::fclose(stream_);
+    } else if (file_ >= 0) {
+        ::close(static_cast<int>(file_));
+    }
+}
+
+// The C library leaves a read directly after a write, or a write directly
+// after a read that has not reached the end, undefined: some runtimes then
+// transfer at the wrong position. A flush (after writing) or a zero move
+// (after reading) in between is what it asks for. Neither touches the
+// end-of-file indicator that Eof reports: the flush leaves it, and the zero
+// move is skipped when the read has reached the end, where it is not needed.
+void FileStream::Prepare(Direction next) {
+    if (last_ == Direction::kWrite && next == Direction::kRead) {
+        std::fflush(stream_);
+    } else if (last_ == Direction::kRead && next == Direction::kWrite && !std::feof(stream_)) {
+        std::fseek(stream_, 0, SEEK_CUR);
+    }
+    last_ = next;
+}
+
+size_t FileStream::Read(void* buffer, size_t size) {
+    if (!stream_) return ReadDirect(buffer, size);
+    Prepare(Direction::kRead);
+    return std::fread(buffer, 1, size, stream_);
+}
+
+// A file opened for reading only refuses writes as a C stream does: nothing
+// written, EBADF.
+size_t FileStream::Write(const void* buffer, size_t size) {
+    if (!stream_) {
+        errno = EBADF;
+        return 0;
+    }
+    Prepare(Direction::kWrite);
+    return std::fwrite(buffer, 1, size, stream_);
+}
+
+long FileStream::Tell() {
+    return stream_ ? std::ftell(stream_) : TellDirect();
+}
+
+// A successful move also ends the current direction: after it, either
+// transfer may follow.
+bool FileStream::Seek(long offset, int whence) {
+    if (!stream_) return SeekDirect(offset, whence);
+    if (std::fseek(stream_, offset, whence) != 0) return false;
+    last_ = Direction::kNone;
+    return true;
+}
+
+bool FileStream::Eof() const {
+    return stream_ ? std::feof(stream_) != 0 : eof_;
+}
+
+// Reads as the C library's buffered streams do, so that the same calls give
+// the same bytes and the same end-of-file indicator: buffered bytes first;
+// a rest smaller than the buffer refills the buffer (unless the end was met
+// before: the indicator is sticky there); a larger rest is read straight
+// into the caller's memory, whole blocks of it, leaving a smaller remainder
+// to the buffer. A read of 0 sets the indicator; a failure stops the read
+// with errno set by read(2).
+size_t FileStream::ReadDirect(void* buffer, size_t size) {
+    const int fd = static_cast<int>(file_);
+    auto* to = static_cast<char*>(buffer);
+    size_t want = size;
+    while (want > 0) {
+        const size_t have = std::min(want, end_ - begin_);
+        if (have > 0) {
+            std::memcpy(to, buffer_.get() + begin_, have);
+            begin_ += have;
+            to += have;
+            want -= have;
+            continue;
+        }
+        if (want < capacity_) {
+            if (eof_) break;
+            if (!buffer_) buffer_.reset(new char[capacity_]);
+            const ssize_t got = ::read(fd, buffer_.get(), capacity_);
+            if (got <= 0) {
+                eof_ = got == 0;
+                break;
+            }
+            begin_ = 0;
+            end_ = static_cast<size_t>(got);
+            continue;
+        }
+        const ssize_t got = ::read(fd, to, want - want % capacity_);
+        if (got <= 0) {
+            eof_ = eof_ || got == 0;
+            break;
+        }
+        to += got;
+        want -= static_cast<size_t>(got);
+    }
+    return size - want;
+}
+
+// The descriptor stands past the bytes read ahead into the buffer.
+long FileStream::TellDirect() const {
+    const off_t at = ::lseek(static_cast<int>(file_), 0, SEEK_CUR);
+    if (at < 0) return -1;
+    const off_t position = at - static_cast<off_t>(end_ - begin_);
+    if (position > LONG_MAX) {
+        errno = EOVERFLOW;
+        return -1;
+    }
+    return static_cast<long>(position);
+}
+
+// A move from the current position counts from the position the caller
+// sees, before the bytes read ahead. A refused move (a target before the
+// start, an unknown whence) leaves everything as it was.
+bool FileStream::SeekDirect(long offset, int whence) {
+    off_t target = offset;
+    if (whence == SEEK_CUR) target -= static_cast<off_t>(end_ - begin_);
+    if (::lseek(static_cast<int>(file_), target, whence) < 0) return false;
+    begin_ = 0;
+    end_ = 0;
+    eof_ = false;
+    return true;
 }
 
 }  // namespace kivfs

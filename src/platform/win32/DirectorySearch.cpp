@@ -27,6 +27,7 @@ struct DirectorySearch::State {
     _wfinddata64i32_t found = {};
     bool pending = true;  // `found` holds an entry not handed out yet
     bool ended = false;   // set once _wfindnext64i32 has run out
+    std::string name;     // `found`'s name in UTF-8: what the last entry's view shows
 
     ~State() {
         if (handle != kNoSearch) _findclose(handle);
@@ -58,7 +59,8 @@ bool DirectorySearch::Next(DirectoryEntry& entry) {
         return false;
     }
     s.pending = false;
-    entry.name = ToUtf8(Utf16(s.found.name));
+    s.name = ToUtf8(Utf16(s.found.name));
+    entry.name = s.name;
     entry.isDirectory = (s.found.attrib & _A_SUBDIR) != 0;
     return true;
 }

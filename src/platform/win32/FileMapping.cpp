@@ -130,4 +130,10 @@ bool FileMapping::CopyOut(std::uint32_t offset, void* buffer, std::size_t length
     return true;
 }
 
+// The view is the only route here: a mapping of the file is what readers of
+// it use on this platform.
+bool FileMapping::ReadAt(std::uint32_t offset, void* buffer, std::size_t length) const {
+    return CopyOut(offset, buffer, length);
+}
+
 }  // namespace kivfs

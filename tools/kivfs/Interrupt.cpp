@@ -3,6 +3,7 @@
 #include "Interrupt.h"
 
 #include <csignal>
+#include <string>
 
 #if !defined(_WIN32)
 #include <signal.h>
