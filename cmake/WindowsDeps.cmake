@@ -3,9 +3,10 @@
 #   SQLite   compiled from the amalgamation into the library (the same 3.40.1
 #            code as Debian's Linux package), or from a folder given in
 #            KIVFS_SQLITE_SOURCE_DIR (CMake or environment variable);
-#   zziplib  only when KIVFS_ZZIPLIB_PREFIX names an install prefix of a
-#            Windows build (MSYS2's mingw-w64-*-zziplib, vcpkg's zziplib);
-#            without one the library is built without the zip backend.
+#   zip      the library's own reader (src/zip/kzip, over zlib) unless
+#            KIVFS_ZZIPLIB_PREFIX names an install prefix of a Windows build
+#            of zziplib (MSYS2's mingw-w64-*-zziplib, vcpkg's zziplib), which
+#            is then linked statically.
 # Header-only dependencies get a private include folder: the build machine's
 # /usr/include holds glibc headers that break a Windows build.
 
@@ -51,15 +52,17 @@ add_library(SQLite::SQLite3 ALIAS kivfs_sqlite3)
 file(STRINGS ${KIVFS_SQLITE_FOLDER}/sqlite3.h _kivfs_sqlite_version REGEX "^#define SQLITE_VERSION +\"")
 string(REGEX REPLACE ".*\"(.*)\".*" "\\1" SQLite3_VERSION "${_kivfs_sqlite_version}")
 
-# zziplib: optional.
+# zziplib: optional; the own reader serves without it.
 set(KIVFS_ZZIPLIB_PREFIX "" CACHE PATH
-    "Install prefix of a Windows build of zziplib (include/zzip, lib); empty: no zip backend")
-set(KIVFS_ZIP_BACKEND OFF)
+    "Install prefix of a Windows build of zziplib (include/zzip, lib); empty: the own zip reader")
+set(KIVFS_ZIP_BACKEND ON)
+set(KIVFS_ZIP_KZIP ON)
 if(KIVFS_ZZIPLIB_PREFIX)
     find_path(KIVFS_ZZIP_INCLUDE_DIR zzip/lib.h PATHS ${KIVFS_ZZIPLIB_PREFIX}/include
               NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
-    find_library(KIVFS_ZZIP_LIBRARY NAMES zzip zziplib zzip-0 PATHS ${KIVFS_ZZIPLIB_PREFIX}/lib
-                 NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+    # The static archive, so that kivfs.dll needs no zziplib DLL beside it.
+    find_library(KIVFS_ZZIP_LIBRARY NAMES libzzip.a libzzip-0.a libzziplib.a zzip zziplib zzip-0
+                 PATHS ${KIVFS_ZZIPLIB_PREFIX}/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
     if(NOT KIVFS_ZZIP_INCLUDE_DIR OR NOT KIVFS_ZZIP_LIBRARY)
         message(FATAL_ERROR "KIVFS_ZZIPLIB_PREFIX=${KIVFS_ZZIPLIB_PREFIX} holds no zzip/lib.h and zzip library")
     endif()
@@ -67,12 +70,12 @@ if(KIVFS_ZZIPLIB_PREFIX)
     target_include_directories(kivfs_zziplib SYSTEM INTERFACE ${KIVFS_ZZIP_INCLUDE_DIR})
     target_link_libraries(kivfs_zziplib INTERFACE ${KIVFS_ZZIP_LIBRARY} ZLIB::ZLIB)
     add_library(PkgConfig::ZZIP ALIAS kivfs_zziplib)
-    set(KIVFS_ZIP_BACKEND ON)
+    set(KIVFS_ZIP_KZIP OFF)
+    set(ZZIP_FOUND ON)
+    set(ZZIP_VERSION "(KIVFS_ZZIPLIB_PREFIX)")
+else()
+    set(ZZIP_VERSION "not used (own zip reader)")
 endif()
-if(NOT KIVFS_ZIP_BACKEND)
-    set(ZZIP_VERSION "not built in")
-endif()
-message(STATUS "kivfs: zip backend ${KIVFS_ZIP_BACKEND} (KIVFS_ZZIPLIB_PREFIX='${KIVFS_ZZIPLIB_PREFIX}')")
 
 # CLI11, header only: its headers copied into a folder of their own.
 set(KIVFS_CLI11_INCLUDE /usr/include CACHE PATH "Folder holding CLI/CLI.hpp (CLI11)")

@@ -307,10 +307,15 @@ TEST_F(RobustZip, ArchivesNeedingMoreThanTheClassicEndRecordAreRefused) {
         "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
         "    z.writestr('a.txt', 'a')\n"
         "    z.writestr('b.txt', 'b')\n";
+    // (Python runs through a POSIX shell: not in a Windows test run.)
+#ifndef _WIN32
     const std::string zip64 = tmp_ / "zip64.zip";
     ASSERT_EQ(RunShell("python3 - " + ShellWord(zip64), tmp_.path(), script).status, 0);
     EXPECT_EQ(kivfsOpenDir(zip64.c_str()), nullptr);
     EXPECT_EQ(kivfsLastError(), KIVFS_ERR_UNSUPPORTED);
+#else
+    (void)script;
+#endif
 
     ZipBuilder builder;
     for (int i = 0; i < 0xFFFF; ++i)
@@ -333,6 +338,9 @@ TEST_F(RobustZip, ArchivesNeedingMoreThanTheClassicEndRecordAreRefused) {
 // would hand out their ciphertext as content. They are listed and exist, but
 // never open, stored or deflated; a plain entry beside them reads.
 TEST_F(RobustZip, EncryptedEntriesAreNotOpened) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the encrypted archives are made by Info-ZIP's zip, a POSIX program";
+#endif
     kivfs_test::WriteBytes(tmp_ / "stored.txt", "tiny");
     kivfs_test::WriteBytes(tmp_ / "deflated.txt", SampleText(5000));
     kivfs_test::WriteBytes(tmp_ / "plain.txt", "plain");

@@ -479,6 +479,10 @@ TEST_F(ZipArchive, FullPathsNameEntriesInsideTheArchive) {
 }
 
 TEST_F(ZipArchive, ArchiveCutShortUnderAnOpenEntryGivesReadErrors) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows refuses to cut short a file that is mapped, and a failing medium "
+                    "(EXCEPTION_IN_PAGE_ERROR) cannot be made here";
+#endif
     const std::string content = SampleText(1 << 20, 5);
     Open(ZipBuilder()
              .AddFile("stored.bin", content, ZipMethod::Stored)

@@ -2,7 +2,8 @@
 # Builds the fuzz targets with clang (libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs one of them for a given time:
 #
-#   tools/fuzz.sh archive_fuzz 60            # archive_fuzz, store_fuzz, paths_fuzz
+#   tools/fuzz.sh archive_fuzz 60            # archive_fuzz, store_fuzz, paths_fuzz,
+#                                            # zip_readers_fuzz
 #   tools/fuzz.sh store_fuzz 3600 -jobs=1    # more arguments go to libFuzzer
 #
 # The corpus grows in build-fuzz/corpus/TARGET, starting from the seeds the
@@ -25,6 +26,9 @@ cmake -S . -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DKIVFS_BUILD_BENCH=OFF -DKIVFS_BUILD_EXAMPLES=OFF -DKIVFS_WERROR=ON >/dev/null
 cmake --build "$build" --target "$target" fuzz_seed_corpora -j2
 
+# The comparison of the zip readers starts from the archive seeds.
+seeds=$build/tests/fuzz/seeds/$target
+[ "$target" = zip_readers_fuzz ] && seeds=$build/tests/fuzz/seeds/archive_fuzz
 corpus=$build/corpus/$target
 crashes=$build/crashes/$target
 log=$build/logs/$target.log
@@ -33,7 +37,7 @@ echo "fuzz: $target for ${seconds}s"
 run() {
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
         "$build/bin/$target" -max_total_time="$seconds" -timeout=60 -print_final_stats=1 \
-        -artifact_prefix="$crashes/" "$@" "$corpus" "$build/tests/fuzz/seeds/$target"
+        -artifact_prefix="$crashes/" "$@" "$corpus" "$seeds"
 }
 # On a terminal libFuzzer's progress shows as it goes; otherwise (CI) it goes
 # to the log, and only the outcome is printed.

@@ -32,7 +32,7 @@ TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j"
 
 fuzz_seconds=${KIVFS_FUZZ_SECONDS:-60}
 if [ "$fuzz_seconds" -gt 0 ]; then
-    for target in archive_fuzz store_fuzz paths_fuzz; do
+    for target in archive_fuzz store_fuzz paths_fuzz zip_readers_fuzz; do
         ./tools/fuzz.sh "$target" "$fuzz_seconds"
     done
 fi

@@ -4,7 +4,7 @@
 
 namespace kivfs {
 
-int MappedOpen(zzip_char_t* path, int, ...) {
+int MappedOpen(const char* path, int, ...) {
     auto archive = MappedArchive::Open(path);
     if (!archive) return -1;
     return MappedArchiveTable::Instance().Add(std::move(archive));
@@ -14,17 +14,17 @@ int MappedClose(int handle) {
     return MappedArchiveTable::Instance().Remove(handle) ? 0 : -1;
 }
 
-zzip_ssize_t MappedRead(int handle, void* buffer, zzip_size_t length) {
+std::int64_t MappedRead(int handle, void* buffer, std::size_t length) {
     MappedArchive* archive = MappedArchiveTable::Instance().Find(handle);
     return archive ? archive->Read(buffer, length) : -1;
 }
 
-zzip_off_t MappedSeek(int handle, zzip_off_t offset, int whence) {
+std::int64_t MappedSeek(int handle, std::int64_t offset, int whence) {
     MappedArchive* archive = MappedArchiveTable::Instance().Find(handle);
     return archive ? archive->Seek(offset, whence) : -1;
 }
 
-zzip_off_t MappedSize(int handle) {
+std::int64_t MappedSize(int handle) {
     MappedArchive* archive = MappedArchiveTable::Instance().Find(handle);
     return archive ? archive->Size() : -1;
 }

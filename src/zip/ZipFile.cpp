@@ -11,23 +11,24 @@ namespace kivfs {
 
 namespace {
 
-// The entry's uncompressed size, as zziplib read it from the central header.
-int EntrySize(ZZIP_FILE* entry) {
-    ZZIP_STAT stat = {};
-    zzip_file_stat(entry, &stat);
-    return stat.st_size;
+// The entry's uncompressed size, as the reader read it from the central
+// header.
+int EntrySize(EntryReader& entry) {
+    EntryStat stat = {};
+    entry.Stat(stat);
+    return stat.size;
 }
 
 }  // namespace
 
-ZipFile::ZipFile(ZZIP_FILE* entry, std::uint32_t expectedCrc, DirectStoredRead direct)
-    : entry_(entry), direct_(direct), size_(EntrySize(entry)), expectedCrc_(expectedCrc) {}
+ZipFile::ZipFile(std::unique_ptr<EntryReader> entry, std::uint32_t expectedCrc,
+                 DirectStoredRead direct)
+    : entry_(std::move(entry)),
+      direct_(direct),
+      size_(EntrySize(*entry_)),
+      expectedCrc_(expectedCrc) {}
 
-ZipFile::~ZipFile() {
-    zzip_file_close(entry_);
-}
-
-// zziplib reports a stored entry whose data runs past the end of the archive
+// The readers report a stored entry whose data runs past the end of the archive
 // as an early end (0), and when deflate data ends before the entry's size it
 // moves the offset to the end past bytes it never produced. Either way the
 // entry yields fewer bytes than its size: a damaged archive, told apart by
@@ -47,9 +48,9 @@ int ZipFile::Read(void* buffer, int length) {
         NoteFailure(KIVFS_ERR_CORRUPT);
         return -1;
     }
-    const auto count = direct_.Serves(length)
-                           ? ReadDirect(buffer, length, before)
-                           : zzip_file_read(entry_, buffer, static_cast<zzip_size_t>(length));
+    const std::int64_t count = direct_.Serves(length)
+                                   ? ReadDirect(buffer, length, before)
+                                   : entry_->Read(buffer, static_cast<std::size_t>(length));
     if (count < 0 || Tell() - before != count || (count == 0 && Tell() < size_) ||
         !Check(buffer, before, static_cast<int>(count))) {
         NoteFailure(KIVFS_ERR_CORRUPT);
@@ -61,12 +62,12 @@ int ZipFile::Read(void* buffer, int length) {
 // The stream is moved only after the bytes arrived, so a failed read leaves
 // the offset where it was, as a failed copy in the stream does. Moving a
 // stored entry's stream forward is a seek in the archive, with no copy.
-zzip_ssize_t ZipFile::ReadDirect(void* buffer, int length, int offset) {
+std::int64_t ZipFile::ReadDirect(void* buffer, int length, int offset) {
     const int count = std::min(length, size_ - offset);
     if (count <= 0) return 0;
     if (!direct_.Read(static_cast<std::uint32_t>(offset), buffer, static_cast<std::size_t>(count)))
         return -1;
-    if (zzip_seek(entry_, offset + count, SEEK_SET) != offset + count) return -1;
+    if (entry_->Seek(offset + count, 0) != offset + count) return -1;
     return count;
 }
 
@@ -82,11 +83,11 @@ bool ZipFile::Check(const void* bytes, int offset, int count) {
 }
 
 int ZipFile::Tell() {
-    return static_cast<int>(zzip_tell(entry_));
+    return static_cast<int>(entry_->Tell());
 }
 
 int ZipFile::Seek(int offset, int origin) {
-    return static_cast<int>(zzip_seek(entry_, offset, origin));
+    return static_cast<int>(entry_->Seek(offset, origin));
 }
 
 int ZipFile::Error() {

@@ -1,7 +1,7 @@
 // ZipFile: one entry of a zip archive, open for reading.
 //
 // It yields the entry's uncompressed bytes whether the entry is stored or
-// deflated; zziplib copies or inflates them piece by piece through the
+// deflated; the reader copies or inflates them piece by piece through the
 // mapped handlers, except large reads of a stored entry, which come straight
 // from the archive file (DirectStoredRead) while the stream is moved past
 // them. The open entry counts as an open stream of its archive,
@@ -16,11 +16,12 @@
 
 #include <cstdint>
 
-#include <zzip/zzip.h>
+#include <memory>
 
 #include "backend/Failure.h"
 #include "backend/FsFile.h"
 #include "kivfs.h"
+#include "zip/ArchiveReader.h"
 #include "zip/DirectStoredRead.h"
 
 namespace kivfs {
@@ -30,10 +31,11 @@ class ZipFile : public FsFile {
     // Takes ownership of an open entry stream (never null), whose bytes have
     // the CRC-32 `expectedCrc`; `direct` serves its large reads when the
     // entry is stored.
-    ZipFile(ZZIP_FILE* entry, std::uint32_t expectedCrc, DirectStoredRead direct = {});
+    ZipFile(std::unique_ptr<EntryReader> entry, std::uint32_t expectedCrc,
+            DirectStoredRead direct = {});
     // Closes the stream; the last stream of an archive whose ZipFs is gone
     // also frees the archive.
-    ~ZipFile() override;
+    ~ZipFile() override = default;
 
     // Uncompressed bytes: the count, 0 at the end or for a length that is not
     // positive, -1 when the archive cannot be read or its data is corrupt
@@ -63,14 +65,14 @@ class ZipFile : public FsFile {
     }
     // Serves a read of `length` bytes at `offset` through direct_ and moves
     // the stream past them: the count (0 at the end), or -1.
-    zzip_ssize_t ReadDirect(void* buffer, int length, int offset);
+    std::int64_t ReadDirect(void* buffer, int length, int offset);
     // Extends the check by the `count` bytes read at `offset` when they
     // continue the pass in order from the start; false when that pass has now
     // reached the end with the wrong CRC-32.
     bool Check(const void* bytes, int offset, int count);
 
     // Never null.
-    ZZIP_FILE* entry_;
+    std::unique_ptr<EntryReader> entry_;
     // Serves nothing unless the entry is stored.
     DirectStoredRead direct_;
     // The entry's uncompressed size, >= 0 (ZipFs opens no other entry).

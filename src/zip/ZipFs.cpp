@@ -2,7 +2,6 @@
 
 #include "backend/Failure.h"
 #include "kivfs.h"
-#include "zip/ZipEntryNames.h"
 #include "zip/ZipEnum.h"
 #include "zip/ZipFile.h"
 
@@ -10,7 +9,7 @@ namespace kivfs {
 
 namespace {
 
-// The compression methods zziplib reads: kept as they are, and deflated.
+// The compression methods the readers read: kept as they are, and deflated.
 constexpr std::uint16_t kStoredMethod = 0;
 constexpr std::uint16_t kDeflatedMethod = 8;
 // A size of 0xFFFFFFFF in a central header (-1 as zziplib's int) says the
@@ -23,18 +22,18 @@ constexpr int kZip64Size = -1;
 // uncompressed size, so a stored entry whose two sizes differ would yield
 // bytes of the rest of the archive as its own, or stop short of its data,
 // without an error.
-bool SizesHoldTogether(ZZIP_FILE* entry) {
-    ZZIP_STAT stat = {};
-    if (zzip_file_stat(entry, &stat) != 0) {
+bool SizesHoldTogether(EntryReader& entry) {
+    EntryStat stat = {};
+    if (!entry.Stat(stat)) {
         NoteFailure(KIVFS_ERR_CORRUPT);
         return false;
     }
-    if (stat.st_size == kZip64Size || stat.d_csize == kZip64Size) {
+    if (stat.size == kZip64Size || stat.compressedSize == kZip64Size) {
         NoteFailure(KIVFS_ERR_UNSUPPORTED);
         return false;
     }
-    if (stat.st_size < 0 || stat.d_csize < 0 ||
-        (stat.d_compr == kStoredMethod && stat.d_csize != stat.st_size)) {
+    if (stat.size < 0 || stat.compressedSize < 0 ||
+        (stat.method == kStoredMethod && stat.compressedSize != stat.size)) {
         NoteFailure(KIVFS_ERR_CORRUPT);
         return false;
     }
@@ -55,58 +54,46 @@ bool Readable(const CentralEntry& entry) {
 
 // Only a stored entry's bytes can be copied straight out of the archive; its
 // size was checked to match its data's (SizesHoldTogether).
-DirectStoredRead ZipFs::DirectRoute(ZZIP_FILE* entry, const CentralEntry& central) const {
+DirectStoredRead ZipFs::DirectRoute(EntryReader& entry, const CentralEntry& central) const {
     if (central.method != kStoredMethod) return {};
-    ZZIP_STAT stat = {};
-    zzip_file_stat(entry, &stat);
-    return DirectStoredRead(mapped_, central.localHeader, static_cast<std::uint32_t>(stat.st_size));
-}
-
-ZipFs::~ZipFs() {
-    zzip_dir_close(archive_);
+    EntryStat stat = {};
+    entry.Stat(stat);
+    return DirectStoredRead(mapped_, central.localHeader, static_cast<std::uint32_t>(stat.size));
 }
 
 const ZipIndex& ZipFs::Index() {
-    if (!index_) index_ = std::make_unique<ZipIndex>(archive_);
+    if (!index_) index_ = std::make_unique<ZipIndex>(*archive_);
     return *index_;
 }
 
-// Either way the entry found is the same, and zziplib opens that very entry
-// by its exact stored name (OpenStoredEntry): no entry before it has that
-// name, or it would have been found instead. zziplib fails to open an entry whose local header
-// does not match (damage), or that the archive cannot supply.
+// Either way the entry found is the same, and the reader opens that very
+// entry by its exact stored name: no entry before it has that name, or it
+// would have been found instead. The reader fails to open an entry whose
+// local header does not match (damage), or that the archive cannot supply.
 std::unique_ptr<FsFile> ZipFs::OpenFile(const std::string& name, int) {
     std::lock_guard<std::mutex> lock(archiveLock_);
     const std::optional<ZipIndex::Match> match =
-        !openedBefore_ && !index_ ? ZipIndex::Scan(archive_, name) : Index().Find(name);
+        !openedBefore_ && !index_ ? ZipIndex::Scan(*archive_, name) : Index().Find(name);
     openedBefore_ = true;
     if (!match) {
         NoteFailure(KIVFS_ERR_NOT_FOUND);
         return nullptr;
     }
-    // zziplib lists the headers the archive check read, no more.
+    // The reader lists the headers the archive check read, no more.
     if (match->position >= entries_.size()) {
         NoteFailure(KIVFS_ERR_CORRUPT);
         return nullptr;
     }
     const CentralEntry& central = entries_[match->position];
     if (!Readable(central)) return nullptr;
-    ZZIP_FILE* entry = OpenStoredEntry(archive_, match->storedName);
+    std::unique_ptr<EntryReader> entry = archive_->OpenEntry(match->storedName);
     if (!entry) {
         NoteFailure(KIVFS_ERR_CORRUPT);
         return nullptr;
     }
-    if (!SizesHoldTogether(entry)) {
-        zzip_file_close(entry);
-        return nullptr;
-    }
-    // Should making the file fail to allocate, the entry is closed.
-    try {
-        return std::make_unique<ZipFile>(entry, central.crc32, DirectRoute(entry, central));
-    } catch (...) {
-        zzip_file_close(entry);
-        throw;
-    }
+    if (!SizesHoldTogether(*entry)) return nullptr;
+    const DirectStoredRead direct = DirectRoute(*entry, central);
+    return std::make_unique<ZipFile>(std::move(entry), central.crc32, direct);
 }
 
 std::unique_ptr<FsEnum> ZipFs::CreateEnum(const std::string& name) {
@@ -117,13 +104,13 @@ std::unique_ptr<FsEnum> ZipFs::CreateEnum(const std::string& name) {
 // prefix is listed by a pass of its own, as rare as it is.
 std::shared_ptr<const SnapshotListing> ZipFs::Listing(const std::string& name) {
     std::lock_guard<std::mutex> lock(archiveLock_);
-    if (!name.empty() && name.back() != '/') return ZipTree::ListOne(archive_, name);
+    if (!name.empty() && name.back() != '/') return ZipTree::ListOne(*archive_, name);
     if (!tree_) {
         if (!listedBefore_) {
             listedBefore_ = true;
-            return ZipTree::ListOne(archive_, name);
+            return ZipTree::ListOne(*archive_, name);
         }
-        tree_ = ZipTree::Make(archive_);
+        tree_ = ZipTree::Make(*archive_);
     }
     return ZipTree::Listing(tree_, name);
 }

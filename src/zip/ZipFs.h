@@ -1,6 +1,6 @@
 // ZipFs: one zip archive, read only, as a container.
 //
-// zziplib reads the archive through the mapped handlers (ZipIoHandlers).
+// The archive is read by an ArchiveReader, through the mapped handlers.
 // Names are matched against entry names ignoring the case of ASCII letters,
 // an exact match winning (ZipIndex); encrypted entries are never opened, as
 // zziplib would hand out their ciphertext as content. Only explicit
@@ -15,9 +15,8 @@
 #include <string>
 #include <vector>
 
-#include <zzip/zzip.h>
-
 #include "backend/FsBackend.h"
+#include "zip/ArchiveReader.h"
 #include "zip/CentralEntry.h"
 #include "zip/DirectStoredRead.h"
 #include "zip/MappedArchive.h"
@@ -28,15 +27,16 @@ namespace kivfs {
 
 class ZipFs : public ReadOnlyFsBackend {
   public:
-    // Takes ownership of an archive opened by zziplib (never null), with the
-    // central entries the archive check read from it, in the same order.
-    // `mapped` is the file zziplib reads it from (never null), which lives as
-    // long as the archive or any entry file of it.
-    ZipFs(ZZIP_DIR* archive, std::vector<CentralEntry> entries, const MappedArchive* mapped)
-        : archive_(archive), entries_(std::move(entries)), mapped_(mapped) {}
-    // Closes the archive; zziplib defers the real close, and with it the
+    // Takes ownership of an open archive (never null), with the central
+    // entries the archive check read from it, in the same order. `mapped` is
+    // the file the reader reads it from (never null), which lives as long as
+    // the archive or any entry file of it.
+    ZipFs(std::unique_ptr<ArchiveReader> archive, std::vector<CentralEntry> entries,
+          const MappedArchive* mapped)
+        : archive_(std::move(archive)), entries_(std::move(entries)), mapped_(mapped) {}
+    // Closes the archive; the reader defers the real close, and with it the
     // unmapping, until the last entry file of the archive is closed.
-    ~ZipFs() override;
+    ~ZipFs() override = default;
 
     // The entry ZipIndex finds for `name`; null when none matches, or when it
     // is encrypted, its compression method is neither stored nor deflated, or
@@ -51,15 +51,15 @@ class ZipFs : public ReadOnlyFsBackend {
 
   private:
     // How the entry file of the open `entry` may read it directly.
-    DirectStoredRead DirectRoute(ZZIP_FILE* entry, const CentralEntry& central) const;
+    DirectStoredRead DirectRoute(EntryReader& entry, const CentralEntry& central) const;
     // The index, filled on first use; archiveLock_ held.
     const ZipIndex& Index();
     // The listing of `name`, made under archiveLock_.
     std::shared_ptr<const SnapshotListing> Listing(const std::string& name);
 
     // Never null; closed by the destructor.
-    ZZIP_DIR* archive_;
-    // One per entry zziplib lists, in its order.
+    std::unique_ptr<ArchiveReader> archive_;
+    // One per entry the reader lists, in its order.
     std::vector<CentralEntry> entries_;
     // Never null; read directly by large reads of stored entries.
     const MappedArchive* mapped_;
@@ -74,8 +74,8 @@ class ZipFs : public ReadOnlyFsBackend {
     // than the tree when a ZipFs lists once). Never changed once made.
     std::shared_ptr<const ZipTree> tree_;
     bool listedBefore_ = false;
-    // Held while the archive's directory is read or zziplib's record of it
-    // borrowed (OpenFile, Listing), and for index_, openedBefore_, tree_ and
+    // Held while the archive's directory is read or its names borrowed
+    // (OpenFile, Listing), and for index_, openedBefore_, tree_ and
     // listedBefore_.
     std::mutex archiveLock_;
 };

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "zip/ZipEntryNames.h"
-
 namespace kivfs {
 
 namespace {
@@ -68,8 +66,8 @@ std::size_t TableSize(std::size_t count) {
 // One pass in central-directory order: a key's first entry takes its slot,
 // later ones join the end of its chain, so that the chain lists the entries
 // with that key in the archive's order.
-ZipIndex::ZipIndex(ZZIP_DIR* archive) {
-    ForEachEntryName(archive, [this](const char* stored) { storedNames_.push_back(stored); });
+ZipIndex::ZipIndex(ArchiveReader& archive) {
+    archive.VisitNames([this](const char* stored) { storedNames_.push_back(stored); });
     slots_.assign(TableSize(storedNames_.size()), Slot{nullptr, 0, kNoEntry});
     nextWithKey_.assign(storedNames_.size(), kNoEntry);
     // The last entry of each key's chain so far, by slot; only while filling.
@@ -143,11 +141,11 @@ std::optional<ZipIndex::Match> ZipIndex::Find(const std::string& name) const {
 
 // The walk goes on after a case-insensitive match, since an exact one later
 // in the directory wins over it.
-std::optional<ZipIndex::Match> ZipIndex::Scan(ZZIP_DIR* archive, const std::string& name) {
+std::optional<ZipIndex::Match> ZipIndex::Scan(ArchiveReader& archive, const std::string& name) {
     std::optional<Match> exact;
     std::optional<Match> caseless;
     std::uint32_t position = 0;
-    ForEachEntryName(archive, [&](const char* stored) {
+    archive.VisitNames([&](const char* stored) {
         if (!exact && SameName(stored, name)) {
             exact = Match{position, stored};
         } else if (!exact && !caseless && SameCaselessKey(stored, name.c_str())) {

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include <zzip/zzip.h>
+#include "zip/ArchiveReader.h"
 
 namespace kivfs {
 
@@ -27,13 +27,13 @@ class ZipIndex {
     struct Match {
         // Its place in central-directory order (0 for the first header).
         std::uint32_t position;
-        // Its exact stored name, as zziplib keeps it while the archive is open.
+        // Its exact stored name, as the reader keeps it while the archive is open.
         const char* storedName;
     };
 
     // Reads every entry of `archive` (and rewinds its directory cursor). The
     // index refers to the archive's names: it is destroyed before the archive.
-    explicit ZipIndex(ZZIP_DIR* archive);
+    explicit ZipIndex(ArchiveReader& archive);
 
     // True when an entry not ending with "/" has this name, ignoring the case
     // of ASCII letters.
@@ -46,7 +46,7 @@ class ZipIndex {
     std::optional<Match> Find(const std::string& name) const;
     // The same entry as Find, found by one walk of the archive's directory
     // without building an index (which costs more when one entry is opened).
-    static std::optional<Match> Scan(ZZIP_DIR* archive, const std::string& name);
+    static std::optional<Match> Scan(ArchiveReader& archive, const std::string& name);
 
   private:
     // One slot of the open-addressing table: the first entry (in

@@ -2,22 +2,20 @@
 
 #include <algorithm>
 
-#include "zip/ZipEntryNames.h"
-
 namespace kivfs {
 
 // Entries are added in central-directory order, so every listing keeps it.
-std::shared_ptr<const ZipTree> ZipTree::Make(ZZIP_DIR* archive) {
+std::shared_ptr<const ZipTree> ZipTree::Make(ArchiveReader& archive) {
     auto tree = std::make_shared<ZipTree>(std::string(), true);
-    ForEachEntryName(archive, [&](const char* stored) { tree->Add(stored); });
+    archive.VisitNames([&](const char* stored) { tree->Add(stored); });
     return tree;
 }
 
 // The root stands for `dirPath` itself, and nothing deeper is listed.
-std::shared_ptr<const SnapshotListing> ZipTree::ListOne(ZZIP_DIR* archive,
+std::shared_ptr<const SnapshotListing> ZipTree::ListOne(ArchiveReader& archive,
                                                         const std::string& dirPath) {
     auto tree = std::make_shared<ZipTree>(dirPath, false);
-    ForEachEntryName(archive, [&](const char* stored) { tree->Add(stored); });
+    archive.VisitNames([&](const char* stored) { tree->Add(stored); });
     return std::shared_ptr<const SnapshotListing>(tree, &tree->directories_[kRoot].listing);
 }
 

@@ -22,18 +22,17 @@
 #include <string_view>
 #include <unordered_map>
 
-#include <zzip/zzip.h>
-
 #include "backend/SnapshotListing.h"
+#include "zip/ArchiveReader.h"
 
 namespace kivfs {
 
 class ZipTree {
   public:
     // Every directory of `archive`; the archive is not kept.
-    static std::shared_ptr<const ZipTree> Make(ZZIP_DIR* archive);
+    static std::shared_ptr<const ZipTree> Make(ArchiveReader& archive);
     // The listing of `dirPath` (any text) alone, by one pass over `archive`.
-    static std::shared_ptr<const SnapshotListing> ListOne(ZZIP_DIR* archive,
+    static std::shared_ptr<const SnapshotListing> ListOne(ArchiveReader& archive,
                                                           const std::string& dirPath);
     // The listing of `dirPath` in `tree`, sharing the tree's ownership;
     // empty for a directory no entry lies below. `dirPath` must be "" or end

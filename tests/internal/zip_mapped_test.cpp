@@ -1,4 +1,4 @@
-// The mapped-archive handlers that zziplib reads archives through, and the
+// The mapped-archive handlers that the zip readers read archives through, and the
 // fault-safe mapping under them.
 #include <gtest/gtest.h>
 
@@ -75,11 +75,15 @@ TEST(MappedHandlers, RefusesWhatCannotBeMappedWhole) {
     EXPECT_EQ(MappedArchiveTable::Instance().Count(), before);
     const int limit = MappedOpen((dir / "limit").c_str(), 0);
     ASSERT_GE(limit, 1);
-    EXPECT_EQ(MappedSize(limit), static_cast<zzip_off_t>(FileMapping::kMaxSize));
+    EXPECT_EQ(MappedSize(limit), static_cast<std::int64_t>(FileMapping::kMaxSize));
     EXPECT_EQ(MappedClose(limit), 0);
 }
 
 TEST(MappedHandlers, FileCutShortGivesReadErrorsWithThePositionKept) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows refuses to cut short a file that is mapped, and a failing medium "
+                    "(EXCEPTION_IN_PAGE_ERROR) cannot be made here";
+#endif
     TempDir dir;
     WriteBytes(dir / "file", std::string(1 << 18, 'x'));
     const int handle = MappedOpen((dir / "file").c_str(), 0);
@@ -98,6 +102,10 @@ TEST(MappedHandlers, FileCutShortGivesReadErrorsWithThePositionKept) {
 }
 
 TEST(MappedHandlers, ThreadsRecoverTheirOwnFaults) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows refuses to cut short a file that is mapped, and a failing medium "
+                    "(EXCEPTION_IN_PAGE_ERROR) cannot be made here";
+#endif
     TempDir dir;
     auto work = [&dir](int id, bool* ok) {
         const std::string path = dir / ("file" + std::to_string(id));
@@ -125,6 +133,10 @@ TEST(MappedHandlers, ThreadsRecoverTheirOwnFaults) {
 // A SIGBUS that is not a fault of our copy reaches the handler that was there
 // before ours, or, when there was none, ends the process as it would have.
 TEST(MappedHandlersDeathTest, OtherBusErrorsArePassedOn) {
+#ifndef SIGBUS
+    GTEST_SKIP() << "no SIGBUS here: a fault in a view is a structured exception, which only "
+                    "the copy out of the view catches";
+#else
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     TempDir dir;
     // Runs in the child, which made its own folder when it re-ran this test:
@@ -146,6 +158,7 @@ TEST(MappedHandlersDeathTest, OtherBusErrorsArePassedOn) {
         },
         ::testing::ExitedWithCode(42), "");
     EXPECT_DEATH(mapThenRaise(), "");
+#endif
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "zip/ZipEntryNames.h"
+#include "zip/zzip/ZipEntryNames.h"
 
 #include <cstddef>
 
