@@ -1,6 +1,32 @@
 # Compares the names a shared library exports with the expected list: the
 # dynamic symbols it defines (nm -D) on ELF, or with OBJDUMP set, the export
-# table of a Windows DLL (objdump -p), whose names must be undecorated.
+# table of a Windows DLL (objdump -p), whose names must be undecorated. With
+# DEF set, the EXPORTS of that module-definition file (the one MSVC users
+# make kivfs.dll's import library from) must be the same list; without LIB
+# only the file is checked.
+file(STRINGS ${EXPECTED} expected)
+list(SORT expected)
+if(DEF)
+    file(STRINGS ${DEF} defLines)
+    set(listed "")
+    set(inExports OFF)
+    foreach(line ${defLines})
+        string(REGEX REPLACE ";.*$" "" line "${line}")
+        string(STRIP "${line}" line)
+        if(line STREQUAL "EXPORTS")
+            set(inExports ON)
+        elseif(inExports AND NOT line STREQUAL "")
+            list(APPEND listed ${line})
+        endif()
+    endforeach()
+    list(SORT listed)
+    if(NOT listed STREQUAL expected)
+        message(FATAL_ERROR "${DEF} lists other exports\n listed: ${listed}\n expected: ${expected}")
+    endif()
+endif()
+if(NOT LIB)
+    return()
+endif()
 if(OBJDUMP)
     execute_process(COMMAND ${OBJDUMP} -p ${LIB} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
 else()
@@ -32,8 +58,6 @@ foreach(line ${lines})
     endif()
 endforeach()
 list(SORT found)
-file(STRINGS ${EXPECTED} expected)
-list(SORT expected)
 if(NOT found STREQUAL expected)
     message(FATAL_ERROR "exported symbols differ\n found: ${found}\n expected: ${expected}")
 endif()

@@ -21,8 +21,9 @@ class FileMapping {
     // Maps the regular file at `path` (UTF-8) read-only, whole. Null when it
     // cannot be opened, is not a regular file, is empty (an empty file cannot
     // be mapped) or is larger than kMaxSize. When the system refused to open
-    // or map it, *cause (if `cause` is not null) receives why, a KIVFS_ERR_*
-    // code; it is left as it was for a file that is not one that maps.
+    // or map it, or it is larger than kMaxSize (UNSUPPORTED), *cause (if
+    // `cause` is not null) receives why, a KIVFS_ERR_* code; it is left as it
+    // was for a file that is not a regular one or is empty.
     static std::unique_ptr<FileMapping> Open(const char* path, int* cause = nullptr);
 
     // Unmaps the view and closes the file.

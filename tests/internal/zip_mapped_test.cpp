@@ -74,6 +74,12 @@ TEST(MappedHandlers, RefusesWhatCannotBeMappedWhole) {
     EXPECT_EQ(MappedOpen("", 0), -1);
     EXPECT_EQ(MappedArchiveTable::Instance().Count(), before);
     const int limit = MappedOpen((dir / "limit").c_str(), 0);
+    if (sizeof(void*) == 4 && limit == -1) {
+        // A 2 GiB view finds no room beside a 32-bit program: refused like
+        // the others, leaving nothing behind.
+        EXPECT_EQ(MappedArchiveTable::Instance().Count(), before);
+        return;
+    }
     ASSERT_GE(limit, 1);
     EXPECT_EQ(MappedSize(limit), static_cast<std::int64_t>(FileMapping::kMaxSize));
     EXPECT_EQ(MappedClose(limit), 0);

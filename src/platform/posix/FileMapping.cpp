@@ -87,7 +87,10 @@ void InstallBusHandler() {
 
 // Opens without blocking (a FIFO would otherwise wait for a writer) and maps
 // only regular files whose size fits in 32 bits; an empty file cannot be
-// mapped, as on every platform.
+// mapped, as on every platform. A larger file is refused as unsupported and
+// a view that finds no room (ENOMEM from mmap, in a 32-bit process) as a
+// lack of memory, so that a caller trying the file another way can tell why
+// this one failed.
 std::unique_ptr<FileMapping> FileMapping::Open(const char* path, int* cause) {
     if (!path || !*path) return nullptr;
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -96,8 +99,10 @@ std::unique_ptr<FileMapping> FileMapping::Open(const char* path, int* cause) {
         return nullptr;
     }
     struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0 ||
-        static_cast<std::uint64_t>(info.st_size) > kMaxSize) {
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    const bool tooLarge = regular && static_cast<std::uint64_t>(info.st_size) > kMaxSize;
+    if (tooLarge && cause) *cause = KIVFS_ERR_UNSUPPORTED;
+    if (!regular || info.st_size <= 0 || tooLarge) {
         ::close(fd);
         return nullptr;
     }

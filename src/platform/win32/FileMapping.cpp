@@ -78,7 +78,8 @@ void RaiseInPageError(const void* address) {
 // refused by its type. The mapping object is closed once the view exists:
 // the view keeps it alive until UnmapViewOfFile. In a 32-bit process a view
 // of a large file may find no room in the address space; MapViewOfFile then
-// fails and so does the open.
+// fails (ERROR_NOT_ENOUGH_MEMORY, a lack of memory) and so does the open. A
+// file larger than kMaxSize is refused as unsupported.
 std::unique_ptr<FileMapping> FileMapping::Open(const char* path, int* cause) {
     if (!path || !*path) return nullptr;
     const std::u16string wide = ToUtf16(path);
@@ -91,8 +92,12 @@ std::unique_ptr<FileMapping> FileMapping::Open(const char* path, int* cause) {
         return nullptr;
     }
     LARGE_INTEGER size;
-    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size) || size.QuadPart <= 0 ||
-        static_cast<std::uint64_t>(size.QuadPart) > kMaxSize) {
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size) || size.QuadPart <= 0) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    if (static_cast<std::uint64_t>(size.QuadPart) > kMaxSize) {
+        if (cause) *cause = KIVFS_ERR_UNSUPPORTED;
         CloseHandle(file);
         return nullptr;
     }
