@@ -2,12 +2,10 @@
 
 #include "api/Guarded.h"
 #include "backend/Failure.h"
+#include "kinds/ContainerKinds.h"
 #include "kivfs.h"
-#include "native/OpenNativeFs.h"
 #include "platform/SystemPath.h"
 #include "platform/Text.h"
-#include "storage/OpenStorageFs.h"
-#include "zip/OpenZipFs.h"
 
 namespace kivfs {
 
@@ -23,23 +21,10 @@ std::optional<SplitResult> SplitPath(const char* path) {
     return SplitResult{text.substr(0, at + 1), text.substr(at + 1)};
 }
 
-namespace {
-
-// Why neither probe took a file, from the causes each noted: the store's
-// "not a database" says less than the zip probe's reason for refusing what
-// looked like an archive (zip64, encryption, damage); any other cause of the
-// store (locked, no permission, no space) names the real obstacle.
-int MostSpecificCause(int zipCause, int storeCause) {
-    if (storeCause == KIVFS_ERR_CORRUPT && zipCause != KIVFS_OK) return zipCause;
-    return storeCause != KIVFS_OK ? storeCause : zipCause;
-}
-
-}  // namespace
-
-// The probes run in a fixed order: real directories win over archives, and
-// the store, which creates what is missing, comes last. A path the system
-// would read as a device or refuse as a name (Windows: 'C:/x/aux.txt',
-// 'a:b') is no container: no probe, SQLite's included, may open it.
+// The kinds are tried in the table's order (kinds/ContainerKinds.h). A path
+// the system would read as a device or refuse as a name (Windows:
+// 'C:/x/aux.txt', 'a:b') is no container: no probe, SQLite's included, may
+// open it.
 std::unique_ptr<FsBackend> SelectBackend(const std::string& container, StoreCreation creation) {
     if (container.empty()) return Refuse(nullptr);
     std::string path = container;
@@ -49,12 +34,7 @@ std::unique_ptr<FsBackend> SelectBackend(const std::string& container, StoreCrea
         NoteFailure(KIVFS_ERR_NOT_A_FILE);
         return nullptr;
     }
-    if (IsSystemDirectory(path.c_str())) return OpenNativeFs(path);
-    if (auto zip = OpenZipFs(path)) return zip;
-    const int zipCause = TakeNoted();
-    auto store = OpenStorageFs(path, creation);
-    if (!store) NoteFailure(MostSpecificCause(zipCause, TakeNoted()));
-    return store;
+    return OpenContainer(path, creation);
 }
 
 std::unique_ptr<FsFile> OpenInBackend(FsBackend* backend, const char* name, int mode) {
