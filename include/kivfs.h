@@ -68,6 +68,23 @@ typedef struct EnumHandle EnumHandle;
 
 /* Containers. */
 KIVFS_API DirHandle* KIVFS_CALL kivfsOpenDir(const char* path);
+
+/* The kinds of container, as kivfsContainerKind names them. */
+#define KIVFS_KIND_FOLDER 1 /* a real directory */
+#define KIVFS_KIND_ZIP 2    /* a zip archive (read only) */
+#define KIVFS_KIND_STORE 3  /* a store: a tree of files in one SQLite database */
+
+/* The kind of container that would serve `path` for reading (a
+ * KIVFS_KIND_* value), found as kivfsOpenDir finds it, but without creating
+ * or changing anything on disk: no store is made at a missing path or in an
+ * empty file, and a SQLite database without a store in it is not given one.
+ * When no kind would serve it, kivfsLastError says why and the result is
+ * 0, or the negated kind (-KIVFS_KIND_ZIP, -KIVFS_KIND_STORE) when the path
+ * holds a container of that kind that cannot be read as it is: a zip64 or
+ * damaged archive, a store locked by another program or damaged, or a SQLite
+ * database without a store in it (KIVFS_ERR_NOT_FOUND, where kivfsOpenDir
+ * would make one). */
+KIVFS_API int KIVFS_CALL kivfsContainerKind(const char* path);
 KIVFS_API void KIVFS_CALL kivfsCloseDir(DirHandle* dir);
 KIVFS_API bool KIVFS_CALL kivfsIsFileExist(DirHandle* dir, const char* name, bool* exists);
 KIVFS_API bool KIVFS_CALL kivfsDeleteDirectory(DirHandle* dir, const char* name);

@@ -114,6 +114,16 @@ TEST_F(NativeFile, WritingModesCreateMissingParents) {
     for (int mode = 0; mode <= 5; ++mode) EXPECT_EQ(Open("a", mode), nullptr) << mode;
 }
 
+// The parents a creating open makes on its second try already exist here;
+// that they do is no cause: the open fails for what the name is, a folder.
+TEST_F(NativeFile, AFailedOpenBelowExistingFoldersReportsItsOwnCause) {
+    std::filesystem::create_directories(tmp_ / "saves/slot1");
+    for (int mode : {1, 2, 4, 5}) {
+        EXPECT_EQ(Open("saves/slot1", mode), nullptr) << mode;
+        EXPECT_EQ(kivfsLastError(), KIVFS_ERR_NOT_A_FILE) << mode;
+    }
+}
+
 // A FIFO, a device (reached through a symbolic link, as links are followed)
 // and a directory are no files in any mode; a link to a regular file is. An
 // open that waits for the FIFO's peer is freed by opening both ends at once

@@ -21,20 +21,42 @@ std::optional<SplitResult> SplitPath(const char* path) {
     return SplitResult{text.substr(0, at + 1), text.substr(at + 1)};
 }
 
-// The kinds are tried in the table's order (kinds/ContainerKinds.h). A path
-// the system would read as a device or refuse as a name (Windows:
-// 'C:/x/aux.txt', 'a:b') is no container: no probe, SQLite's included, may
-// open it.
-std::unique_ptr<FsBackend> SelectBackend(const std::string& container, StoreCreation creation) {
-    if (container.empty()) return Refuse(nullptr);
+namespace {
+
+// The text the kinds take for `container`: one trailing ":" removed, "/" as
+// separator. A path the system would read as a device or refuse as a name
+// (Windows: 'C:/x/aux.txt', 'a:b') is no container: no kind, SQLite's store
+// included, may open it. Nothing, with the cause noted, for those and the
+// empty text.
+std::optional<std::string> KindsPath(const std::string& container) {
+    if (container.empty()) return Refuse(std::nullopt);
     std::string path = container;
     if (path.back() == ':') path.pop_back();
     NormalizeSlashes(path);
     if (!IsUsableSystemPath(path.c_str())) {
         NoteFailure(KIVFS_ERR_NOT_A_FILE);
-        return nullptr;
+        return std::nullopt;
     }
-    return OpenContainer(path, creation);
+    return path;
+}
+
+}  // namespace
+
+// The kinds are tried in the table's order (kinds/ContainerKinds.h).
+std::unique_ptr<FsBackend> SelectBackend(const std::string& container, StoreCreation creation) {
+    const std::optional<std::string> path = KindsPath(container);
+    return path ? OpenContainer(*path, creation) : nullptr;
+}
+
+// Read intent: the store may neither be made nor gain its table, so the
+// answer changes nothing on disk. The backend chosen is closed at once.
+int ContainerKindOf(const std::string& container) {
+    const std::optional<std::string> path = KindsPath(container);
+    if (!path) return 0;
+    const KindChoice choice = ChooseKind(*path, StoreCreation::Refused);
+    if (choice.opened.backend) return choice.kind;
+    NoteFailure(choice.opened.cause);
+    return -choice.kind;
 }
 
 std::unique_ptr<FsFile> OpenInBackend(FsBackend* backend, const char* name, int mode) {

@@ -29,6 +29,12 @@ std::optional<SplitResult> SplitPath(const char* path);
 std::unique_ptr<FsBackend> SelectBackend(const std::string& container,
                                          StoreCreation creation = StoreCreation::Allowed);
 
+// The KIVFS_KIND_* of the kind that would serve `container` for reading,
+// found as SelectBackend finds it with creation refused, so nothing on disk
+// changes; else, with the cause noted, minus the kind of the container
+// found there that cannot be read as it is, or 0 (kivfsContainerKind).
+int ContainerKindOf(const std::string& container);
+
 // A new file for `name` (normalised) in `backend`, or null for a missing
 // backend or a null or empty name.
 std::unique_ptr<FsFile> OpenInBackend(FsBackend* backend, const char* name, int mode);

@@ -44,6 +44,17 @@ DirHandle* kivfsOpenDir(const char* path) {
     });
 }
 
+// The fallback only serves a path no kind says anything about.
+int kivfsContainerKind(const char* path) {
+    int kind = 0;
+    Guarded(false, KIVFS_ERR_NOT_FOUND, [&] {
+        if (!path || !*path) return Refuse(false);
+        kind = kivfs::ContainerKindOf(NormalizedCopy(path));
+        return kind > 0;
+    });
+    return kind;
+}
+
 // Closing null is no failure (as free(NULL)); a cause noted while closing
 // (a store's last commit refused) is published.
 void kivfsCloseDir(DirHandle* dir) {

@@ -21,7 +21,7 @@ inline bool TransferAllowed(const FsFile* file, const void* buffer, int length) 
 inline int ForwardRead(FsFile* file, void* buffer, int length) {
     if (!TransferAllowed(file, buffer, length)) return 0;
     const int got = file->Read(buffer, length);
-    if (got < 0) NoteFailure(KIVFS_ERR_IO);
+    if (got < 0) NoteFallback(KIVFS_ERR_IO);
     return got;
 }
 

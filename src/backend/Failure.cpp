@@ -14,18 +14,17 @@ detail::FailureRecord& Record() {
 
 }  // namespace
 
+// KIVFS_OK notes nothing, so it never hides a cause noted before it.
 void NoteFailure(int code) {
-    if (Record().noted == KIVFS_OK) Record().noted = code;
-}
-
-int TakeNoted() {
-    const int code = Record().noted;
-    Record().noted = KIVFS_OK;
-    return code;
+    if (code != KIVFS_OK) Record().noted = code;
 }
 
 void NoteErrno(int err) {
     NoteFailure(ErrnoToCode(err));
+}
+
+void NoteFallback(int code) {
+    if (Record().noted == KIVFS_OK) Record().noted = code;
 }
 
 int LastErrorCode() {

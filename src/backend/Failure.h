@@ -11,15 +11,17 @@
 namespace kivfs {
 
 // Notes `code` (a KIVFS_ERR_* value) as the cause of the failure under way in
-// the calling thread's current call. The first note of a call is kept: it is
-// the one nearest the root cause (the zip probe's refusal of an archive, not
-// the store probe's later refusal of the same file as a database).
+// the calling thread's current call. A failure is noted once, where it is
+// found; code that tries several ways (the kinds of container) weighs their
+// causes as plain values and notes only the one it settles on. Should a call
+// note twice all the same, the later note stands: it is what finally stood
+// in the way.
 void NoteFailure(int code);
 
-// The cause noted so far in the calling thread's current call (KIVFS_OK for
-// none), which is forgotten: for a caller that tries several ways and picks
-// the most telling of their causes itself.
-int TakeNoted();
+// Notes `code` only when nothing was noted in the current call yet: the
+// fallback of a caller told of a failure (a -1) by code that may or may not
+// have said why. Never a second opinion on a cause already noted.
+void NoteFallback(int code);
 
 // Notes the cause a C runtime errno value names (see ErrnoToCode in
 // platform/SystemError.h).

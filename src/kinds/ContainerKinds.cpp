@@ -1,7 +1,5 @@
 #include "kinds/ContainerKinds.h"
 
-#include <iterator>
-
 #include "backend/Failure.h"
 #include "kivfs.h"
 #include "native/NativeFs.h"
@@ -13,13 +11,17 @@ namespace kivfs {
 namespace {
 
 // A directory is served as it is: nothing can fail once the probe found it.
-std::unique_ptr<FsBackend> OpenFolder(const std::string& path, StoreCreation) {
-    return std::make_unique<NativeFs>(path);
+OpenedBackend OpenFolder(const std::string& path, StoreCreation) {
+    return OpenedBackend::Served(std::make_unique<NativeFs>(path));
 }
 
 // Archives are read only, so the creation rule has nothing to say.
-std::unique_ptr<FsBackend> OpenZip(const std::string& path, StoreCreation) {
+OpenedBackend OpenZip(const std::string& path, StoreCreation) {
     return OpenZipFs(path);
+}
+
+bool IsFolder(const std::string& path) {
+    return IsSystemDirectory(path.c_str());
 }
 
 // The zip probe is its open: it maps the file and checks its records.
@@ -35,41 +37,39 @@ bool AnyPath(const std::string&) {
 
 // Tried in this order.
 const ContainerKind kKinds[] = {
-    {"folder", [](const std::string& path) { return IsSystemDirectory(path.c_str()); }, OpenFolder},
-    {"zip", IsFile, OpenZip},
-    {"store", AnyPath, OpenStorageFs},
+    {KIVFS_KIND_FOLDER, IsFolder, OpenFolder},
+    {KIVFS_KIND_ZIP, IsFile, OpenZip},
+    {KIVFS_KIND_STORE, AnyPath, OpenStorageFs},
 };
 
-// Why no kind took a path, from the causes each failing kind noted in turn:
-// the store's "not a database" says less than an archive's reason for
+// Whether a later kind's cause tells more than the one kept so far: the
+// store's "not a database" (CORRUPT) says less than an archive's reason for
 // refusing what looked like one (zip64, encryption, damage); any other cause
 // of a later kind (locked, no permission, no space) names the real obstacle.
-int MoreTelling(int earlier, int later) {
-    if (later == KIVFS_ERR_CORRUPT && earlier != KIVFS_OK) return earlier;
-    return later != KIVFS_OK ? later : earlier;
+bool TellsMore(int later, int kept) {
+    if (later == KIVFS_OK) return false;
+    return later != KIVFS_ERR_CORRUPT || kept == KIVFS_OK;
 }
 
 }  // namespace
 
-const ContainerKind* ContainerKindsBegin() {
-    return std::begin(kKinds);
-}
-
-const ContainerKind* ContainerKindsEnd() {
-    return std::end(kKinds);
-}
-
-// Each kind's cause is taken as soon as it failed, so that the next kind's
-// note is its own and a kind that succeeds leaves none behind.
-std::unique_ptr<FsBackend> OpenContainer(const std::string& path, StoreCreation creation) {
-    int cause = KIVFS_OK;
-    for (const ContainerKind* kind = ContainerKindsBegin(); kind != ContainerKindsEnd(); ++kind) {
-        if (!kind->probe(path)) continue;
-        if (auto backend = kind->open(path, creation)) return backend;
-        cause = MoreTelling(cause, TakeNoted());
+KindChoice ChooseKind(const std::string& path, StoreCreation creation) {
+    KindChoice choice;
+    for (const ContainerKind& kind : kKinds) {
+        if (!kind.probe(path)) continue;
+        OpenedBackend opened = kind.open(path, creation);
+        if (opened.backend) return KindChoice{std::move(opened), kind.id};
+        if (!TellsMore(opened.cause, choice.opened.cause)) continue;
+        choice.opened.cause = opened.cause;
+        choice.kind = opened.ofThisKind ? kind.id : 0;
     }
-    NoteFailure(cause);
-    return nullptr;
+    return choice;
+}
+
+std::unique_ptr<FsBackend> OpenContainer(const std::string& path, StoreCreation creation) {
+    KindChoice choice = ChooseKind(path, creation);
+    if (!choice.opened.backend) NoteFailure(choice.opened.cause);
+    return std::move(choice.opened.backend);
 }
 
 }  // namespace kivfs

@@ -1,10 +1,10 @@
-// The storage probe used by SelectBackend (defined with StorageFs).
+// The store kind's open (kinds/ContainerKinds), defined with StorageFs.
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "backend/FsBackend.h"
+#include "backend/OpenedBackend.h"
 
 namespace kivfs {
 
@@ -15,8 +15,10 @@ enum class StoreCreation {
     Refused,  // only an existing store opens; anything else gives NOT_FOUND, untouched
 };
 
-// A ready backend for `path` (normalised, one trailing ":" removed), or null.
-std::unique_ptr<FsBackend> OpenStorageFs(const std::string& path,
-                                         StoreCreation creation = StoreCreation::Allowed);
+// A ready backend for `path` (normalised, one trailing ":" removed), or why
+// not (never KIVFS_OK then: the store takes any path it can). Nothing is
+// noted.
+OpenedBackend OpenStorageFs(const std::string& path,
+                            StoreCreation creation = StoreCreation::Allowed);
 
 }  // namespace kivfs

@@ -47,10 +47,14 @@ int SqliteResultToCode(int result, int systemErrno) {
 // The system's errno is asked only where it decides the code, and the
 // extended code only where the primary one says too little (which
 // constraint refused).
-void NoteSqliteFailure(sqlite3* db, int result) {
+int SqliteFailureCode(sqlite3* db, int result) {
     const bool fromSystem = (result & 0xff) == SQLITE_CANTOPEN && db;
     if (result == SQLITE_CONSTRAINT && db) result = sqlite3_extended_errcode(db);
-    NoteFailure(SqliteResultToCode(result, fromSystem ? sqlite3_system_errno(db) : 0));
+    return SqliteResultToCode(result, fromSystem ? sqlite3_system_errno(db) : 0);
+}
+
+void NoteSqliteFailure(sqlite3* db, int result) {
+    NoteFailure(SqliteFailureCode(db, result));
 }
 
 }  // namespace kivfs

@@ -16,6 +16,10 @@ namespace kivfs {
 // system refuses.
 int SqliteResultToCode(int result, int systemErrno);
 
+// The KIVFS_ERR_* cause of `result`, a failed call on `db` (null when the
+// call gave no handle), asking `db` for what the result code leaves open.
+int SqliteFailureCode(sqlite3* db, int result);
+
 // Notes the cause of `result`, a failed call on `db`, for the current call.
 void NoteSqliteFailure(sqlite3* db, int result);
 

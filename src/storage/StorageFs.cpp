@@ -12,12 +12,16 @@
 namespace kivfs {
 
 // The connection makes sure of the FileStorage table; one that cannot be
-// opened has noted why.
-std::unique_ptr<FsBackend> OpenStorageFs(const std::string& path, StoreCreation creation) {
+// opened says why.
+OpenedBackend OpenStorageFs(const std::string& path, StoreCreation creation) {
+    StoreConnection::Refusal refusal;
     std::unique_ptr<StoreConnection> store =
-        StoreConnection::Open(path, creation == StoreCreation::Allowed);
-    if (!store) return nullptr;
-    return std::make_unique<StorageFs>(std::move(store));
+        StoreConnection::Open(path, creation == StoreCreation::Allowed, &refusal);
+    if (!store) {
+        return refusal.database ? OpenedBackend::RefusedAsOwn(refusal.cause)
+                                : OpenedBackend::Refused(refusal.cause);
+    }
+    return OpenedBackend::Served(std::make_unique<StorageFs>(std::move(store)));
 }
 
 // Starts in implicit mode: each operation its own transaction.

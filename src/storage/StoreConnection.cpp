@@ -73,8 +73,8 @@ int RetryWhileBusy(void*, int count) {
 // opened for writing at all (a read-only medium, say) is tried once more
 // read-only, so that its files can still be read. sqlite3_open_v2 may hand
 // back a handle on failure, which is closed. Without `create` a missing file
-// is not made.
-sqlite3* OpenDatabase(const std::string& path, bool create) {
+// is not made. On failure *refusal says why.
+sqlite3* OpenDatabase(const std::string& path, bool create, StoreConnection::Refusal* refusal) {
     sqlite3* db = nullptr;
     const int createFlag = create ? SQLITE_OPEN_CREATE : 0;
     int result = sqlite3_open_v2(path.c_str(), &db,
@@ -86,7 +86,7 @@ sqlite3* OpenDatabase(const std::string& path, bool create) {
             sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     }
     if (result != SQLITE_OK) {
-        NoteSqliteFailure(db, result);
+        refusal->cause = SqliteFailureCode(db, result);
         sqlite3_close(db);
         return nullptr;
     }
@@ -94,12 +94,27 @@ sqlite3* OpenDatabase(const std::string& path, bool create) {
     return db;
 }
 
-// Runs one set-up statement; its failure's cause is noted.
-bool RunSetUp(sqlite3* db, const char* sql) {
-    const int result = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-    if (result == SQLITE_OK) return true;
-    NoteSqliteFailure(db, result);
+// Records why a statement run on the open `db` failed with `result`: a lock
+// held by another program or damage in the pages still make the file a
+// database; SQLITE_NOTADB, or a failure to read the file at all, does not.
+bool Refused(sqlite3* db, int result, StoreConnection::Refusal* refusal) {
+    refusal->cause = SqliteFailureCode(db, result);
+    switch (result & 0xff) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+        case SQLITE_CORRUPT:
+            refusal->database = true;
+            break;
+        default:
+            refusal->database = false;
+    }
     return false;
+}
+
+// Runs one set-up statement; on failure *refusal says why.
+bool RunSetUp(sqlite3* db, const char* sql, StoreConnection::Refusal* refusal) {
+    const int result = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    return result == SQLITE_OK || Refused(db, result, refusal);
 }
 
 // sqlite3_exec's callback: a row was found.
@@ -110,13 +125,11 @@ int NoteRow(void* found, int, char**, char**) {
 
 // Whether the database holds the table, read without writing anything: a
 // 0-byte file reads as an empty database, holding none. A file that is no
-// database, or a lock held too long, fails the query (its cause noted).
-bool HasTable(sqlite3* db, bool* has) {
+// database, or a lock held too long, fails the query (*refusal says why).
+bool HasTable(sqlite3* db, bool* has, StoreConnection::Refusal* refusal) {
     *has = false;
     const int result = sqlite3_exec(db, kHasTable, NoteRow, has, nullptr);
-    if (result == SQLITE_OK) return true;
-    NoteSqliteFailure(db, result);
-    return false;
+    return result == SQLITE_OK || Refused(db, result, refusal);
 }
 
 }  // namespace
@@ -130,20 +143,22 @@ bool HasTable(sqlite3* db, bool* has) {
 // the table are no store (NOT_FOUND) and stay as they were: nothing is
 // created and nothing written. The handle is owned from the moment it
 // opens, so that no failure below, an allocation's included, leaves it open.
-std::unique_ptr<StoreConnection> StoreConnection::Open(const std::string& path, bool create) {
+std::unique_ptr<StoreConnection> StoreConnection::Open(const std::string& path, bool create,
+                                                       Refusal* refusal) {
     if (!create && !IsSystemFile(path.c_str())) {
-        NoteFailure(KIVFS_ERR_NOT_FOUND);
+        *refusal = Refusal{KIVFS_ERR_NOT_FOUND, false};
         return nullptr;
     }
-    Handle db(OpenDatabase(path, create));
+    Handle db(OpenDatabase(path, create, refusal));
     if (!db) return nullptr;
     bool hasTable = false;
-    const bool ready = RunSetUp(db.get(), "PRAGMA page_size=8192") &&
-                       RunSetUp(db.get(), "PRAGMA cache_size=400") &&
-                       (create ? RunSetUp(db.get(), kCreateTable) : HasTable(db.get(), &hasTable));
+    const bool ready = RunSetUp(db.get(), "PRAGMA page_size=8192", refusal) &&
+                       RunSetUp(db.get(), "PRAGMA cache_size=400", refusal) &&
+                       (create ? RunSetUp(db.get(), kCreateTable, refusal)
+                               : HasTable(db.get(), &hasTable, refusal));
     if (!ready) return nullptr;
     if (!create && !hasTable) {
-        NoteFailure(KIVFS_ERR_NOT_FOUND);
+        *refusal = Refusal{KIVFS_ERR_NOT_FOUND, true};
         return nullptr;
     }
     // Allocation comes before the handle moves into the argument, so a

@@ -66,12 +66,22 @@ struct RowProbe {
 
 class StoreConnection {
   public:
-    // Opens the database at `path` with the store's table; null, with the
-    // cause noted, when it cannot be opened or is not a SQLite database.
-    // With `create`, a missing file becomes a new store and a database
-    // without the table gains it; without, those give NOT_FOUND and nothing
-    // is written.
-    static std::unique_ptr<StoreConnection> Open(const std::string& path, bool create);
+    // Why Open refused a path.
+    struct Refusal {
+        int cause = 0;  // a KIVFS_ERR_* code
+        // Whether the file is a SQLite database all the same: one locked by
+        // another program, damaged, or (without `create`) lacking the table;
+        // false for a file that is none, or that could not be opened.
+        bool database = false;
+    };
+
+    // Opens the database at `path` with the store's table; null, with why in
+    // *refusal (never null; nothing is noted), when it cannot be opened or
+    // is not a SQLite database. With `create`, a missing file becomes a new
+    // store and a database without the table gains it; without, those give
+    // NOT_FOUND and nothing is written.
+    static std::unique_ptr<StoreConnection> Open(const std::string& path, bool create,
+                                                 Refusal* refusal);
     // Closes any blob handle and statement, then the connection: an explicit
     // transaction never committed is rolled back by the close.
     ~StoreConnection();

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <vector>
 
-#include "backend/Failure.h"
 #include "kivfs.h"
 #include "zip/ZipFormat.h"
 
@@ -49,49 +48,52 @@ bool HasSignature(const unsigned char* at, const unsigned char (&signature)[4]) 
     return std::memcmp(at, signature, sizeof signature) == 0;
 }
 
-// Notes why the archive is refused, and says so.
-std::nullopt_t Refuse(int code) {
-    NoteFailure(code);
-    return std::nullopt;
+// A refusal of the archive for `cause`.
+ArchiveCheck Refused(int cause) {
+    return ArchiveCheck{std::nullopt, cause};
 }
 
 }  // namespace
 
 // The end record zziplib would take, then the directory it names; what the
 // archive needs ends with that record.
-std::optional<CheckedArchive> ArchiveValidator::Check() const {
-    const std::optional<std::uint32_t> end = FindEndRecord();
+ArchiveCheck ArchiveValidator::Check() const {
+    int cause = KIVFS_OK;
+    const std::optional<std::uint32_t> end = FindEndRecord(&cause);
     if (!end) {
+        if (cause != KIVFS_OK) return Refused(cause);
+        if (archive_.Faults() != faultsBefore_) return Refused(KIVFS_ERR_IO);
         // An archive cut short before its end record still starts with the
         // local header of its first entry.
         unsigned char start[4];
-        if (archive_.CopyAt(0, start, sizeof start) && HasSignature(start, kLocalSignature)) {
-            NoteFailure(KIVFS_ERR_CORRUPT);
+        if (!archive_.CopyAt(0, start, sizeof start)) {
+            return Refused(archive_.Faults() != faultsBefore_ ? KIVFS_ERR_IO : KIVFS_OK);
         }
-        return std::nullopt;
+        return Refused(HasSignature(start, kLocalSignature) ? KIVFS_ERR_CORRUPT : KIVFS_OK);
     }
     unsigned char record[kEndRecordSize];
-    if (!archive_.CopyAt(*end, record, sizeof record)) return Refuse(KIVFS_ERR_CORRUPT);
+    if (!archive_.CopyAt(*end, record, sizeof record)) return Refused(Damage());
     // zziplib reads the entries of this disk, and refuses an archive of none.
     const std::uint16_t entries = U16(record + kEndEntriesHere);
     const std::uint32_t size = U32(record + kEndDirectorySize);
     const std::uint32_t offset = U32(record + kEndDirectoryOffset);
     if (HasZip64Locator(*end) || size == kZip64Marker || offset == kZip64Marker) {
-        return Refuse(KIVFS_ERR_UNSUPPORTED);
+        return Refused(KIVFS_ERR_UNSUPPORTED);
     }
-    if (entries == 0) return Refuse(KIVFS_ERR_UNSUPPORTED);
+    if (entries == 0) return Refused(KIVFS_ERR_UNSUPPORTED);
     // The directory lies before the end record; zziplib would otherwise move
     // it to end right there, and read whatever is there.
-    if (std::uint64_t{offset} + size > *end) return Refuse(KIVFS_ERR_CORRUPT);
+    if (std::uint64_t{offset} + size > *end) return Refused(KIVFS_ERR_CORRUPT);
     CheckedArchive checked{*end + kEndRecordSize, {}};
-    if (!ReadCentralDirectory(offset, size, entries, checked)) return std::nullopt;
-    return checked;
+    cause = ReadCentralDirectory(offset, size, entries, checked);
+    if (cause != KIVFS_OK) return Refused(cause);
+    return ArchiveCheck{std::move(checked), KIVFS_OK};
 }
 
 // The tail of the file is scanned backwards as zziplib scans it. The record
 // taken must be an end record (not a zip64 one, which zziplib cannot use for
 // an archive it could open) and whole.
-std::optional<std::uint32_t> ArchiveValidator::FindEndRecord() const {
+std::optional<std::uint32_t> ArchiveValidator::FindEndRecord(int* cause) const {
     const std::uint32_t fileSize = static_cast<std::uint32_t>(archive_.Size());
     if (fileSize < kEndRecordSize) return std::nullopt;
     const std::uint32_t first = fileSize - std::min(fileSize, kEndSearch);
@@ -100,12 +102,14 @@ std::optional<std::uint32_t> ArchiveValidator::FindEndRecord() const {
     for (std::uint32_t at = fileSize - (kEndRecordSize - kSignatureTail) + 1; at-- > first;) {
         const unsigned char* bytes = tail.data() + (at - first);
         if (HasSignature(bytes, kEndSignature)) {
-            if (at + kEndRecordSize > fileSize) return Refuse(KIVFS_ERR_CORRUPT);
-            return at;
+            if (at + kEndRecordSize <= fileSize) return at;
+            *cause = KIVFS_ERR_CORRUPT;
+            return std::nullopt;
         }
         if (at + kZip64EndRecordSize - kSignatureTail <= fileSize &&
             HasSignature(bytes, kZip64EndSignature)) {
-            return Refuse(KIVFS_ERR_UNSUPPORTED);
+            *cause = KIVFS_ERR_UNSUPPORTED;
+            return std::nullopt;
         }
     }
     return std::nullopt;
@@ -127,28 +131,24 @@ bool ArchiveValidator::HasZip64Locator(std::uint32_t endRecord) const {
 // count of 65535 is where a writer without zip64 records stops counting).
 // The directory is read in windows of up to 64 KiB rather than header by
 // header: one copy serves a thousand entries.
-bool ArchiveValidator::ReadCentralDirectory(std::uint32_t offset, std::uint32_t size,
-                                            std::uint16_t entries, CheckedArchive& checked) const {
-    const auto corrupt = [] {
-        NoteFailure(KIVFS_ERR_CORRUPT);
-        return false;
-    };
+int ArchiveValidator::ReadCentralDirectory(std::uint32_t offset, std::uint32_t size,
+                                           std::uint16_t entries, CheckedArchive& checked) const {
     const std::uint64_t end = std::uint64_t{offset} + size;
     std::vector<unsigned char> window;
     std::uint64_t windowStart = 0;
     std::uint64_t at = offset;
     checked.entries.reserve(entries);
     for (std::uint16_t entry = 0; entry < entries; ++entry) {
-        if (at + kCentralHeaderSize > end) return corrupt();
+        if (at + kCentralHeaderSize > end) return KIVFS_ERR_CORRUPT;
         if (at < windowStart || at + kCentralHeaderSize > windowStart + window.size()) {
             windowStart = at;
             window.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, end - at)));
             if (!archive_.CopyAt(static_cast<std::uint32_t>(at), window.data(), window.size())) {
-                return corrupt();
+                return Damage();
             }
         }
         const unsigned char* header = window.data() + (at - windowStart);
-        if (!HasSignature(header, kCentralSignature)) return corrupt();
+        if (!HasSignature(header, kCentralSignature)) return KIVFS_ERR_CORRUPT;
         checked.entries.push_back({U32(header + kCentralCrc), U16(header + kCentralFlags),
                                    U16(header + kCentralMethod),
                                    U32(header + kCentralLocalHeader)});
@@ -156,17 +156,19 @@ bool ArchiveValidator::ReadCentralDirectory(std::uint32_t offset, std::uint32_t 
                                        U16(header + kCentralNameLength + 2) +
                                        U16(header + kCentralNameLength + 4);
         at += kCentralHeaderSize + variable;
-        if (at > end) return corrupt();
+        if (at > end) return KIVFS_ERR_CORRUPT;
     }
     unsigned char next[4];
     if (at + sizeof next <= checked.length - kEndRecordSize &&
         archive_.CopyAt(static_cast<std::uint32_t>(at), next, sizeof next) &&
         HasSignature(next, kCentralSignature)) {
-        if (entries != kCountLimit) return corrupt();
-        NoteFailure(KIVFS_ERR_UNSUPPORTED);
-        return false;
+        return entries != kCountLimit ? KIVFS_ERR_CORRUPT : KIVFS_ERR_UNSUPPORTED;
     }
-    return true;
+    return KIVFS_OK;
+}
+
+int ArchiveValidator::Damage() const {
+    return archive_.Faults() != faultsBefore_ ? KIVFS_ERR_IO : KIVFS_ERR_CORRUPT;
 }
 
 }  // namespace kivfs

@@ -24,31 +24,48 @@
 
 namespace kivfs {
 
+// What the check found: the archive, or why it is refused.
+struct ArchiveCheck {
+    // Set exactly when the archive is accepted.
+    std::optional<CheckedArchive> archive;
+    // KIVFS_OK when accepted, and for a file that is no archive at all (no
+    // end record, and it does not start like an archive either), which the
+    // store may then take; else KIVFS_ERR_UNSUPPORTED for zip64 or no
+    // entries, KIVFS_ERR_CORRUPT for damage, KIVFS_ERR_IO when the file was
+    // cut short under the mapping while it was read.
+    int cause;
+};
+
 class ArchiveValidator {
   public:
-    // Reads the archive through `archive`'s copies, which never fault.
-    explicit ArchiveValidator(const MappedArchive& archive) : archive_(archive) {}
+    // Reads the archive through `archive`'s copies.
+    explicit ArchiveValidator(const MappedArchive& archive)
+        : archive_(archive), faultsBefore_(archive.Faults()) {}
 
-    // The archive's length and its central entries; nothing when it must be
-    // refused. A refused archive notes why (KIVFS_ERR_UNSUPPORTED for zip64
-    // or no entries, KIVFS_ERR_CORRUPT for damage); a file with no end record
-    // that does not start like an archive either is none, and notes nothing,
-    // so the store may take it.
-    std::optional<CheckedArchive> Check() const;
+    // The archive's length and its central entries, or why it is refused.
+    // Nothing is noted: the caller weighs the cause against other kinds'.
+    ArchiveCheck Check() const;
 
   private:
     // Where the end record zziplib would take starts; nothing when there is
-    // none near the end, or the last record there is not a whole end record.
-    std::optional<std::uint32_t> FindEndRecord() const;
+    // none near the end (*cause left as it is), or the last record there is
+    // not a whole end record (*cause says why it is refused).
+    std::optional<std::uint32_t> FindEndRecord(int* cause) const;
     // Whether a zip64 end-record locator lies right before the end record.
     bool HasZip64Locator(std::uint32_t endRecord) const;
     // Reads the `entries` central headers of the directory at
-    // [offset, offset + size) into `checked`; false, with the cause noted,
-    // when they do not follow each other within it or more follow them.
-    bool ReadCentralDirectory(std::uint32_t offset, std::uint32_t size, std::uint16_t entries,
-                              CheckedArchive& checked) const;
+    // [offset, offset + size) into `checked`: KIVFS_OK, or why not when they
+    // do not follow each other within it or more follow them.
+    int ReadCentralDirectory(std::uint32_t offset, std::uint32_t size, std::uint16_t entries,
+                             CheckedArchive& checked) const;
+    // The cause of a read of the archive that came up short: an I/O fault
+    // when the file was cut short under the mapping since the check began,
+    // else damage (a record reaching past the end).
+    int Damage() const;
 
     const MappedArchive& archive_;
+    // archive_.Faults() when the check began.
+    std::uint32_t faultsBefore_;
 };
 
 }  // namespace kivfs

@@ -2,18 +2,11 @@
 
 #include <algorithm>
 
-#include "backend/Failure.h"
-#include "kivfs.h"
-
 namespace kivfs {
 
-std::unique_ptr<MappedArchive> MappedArchive::Open(const char* path) {
-    int cause = KIVFS_OK;
-    auto mapping = FileMapping::Open(path, &cause);
-    if (!mapping) {
-        if (cause != KIVFS_OK) NoteFailure(cause);
-        return nullptr;
-    }
+std::unique_ptr<MappedArchive> MappedArchive::Open(const char* path, int* cause) {
+    auto mapping = FileMapping::Open(path, cause);
+    if (!mapping) return nullptr;
     return std::unique_ptr<MappedArchive>(new MappedArchive(std::move(mapping)));
 }
 
@@ -24,7 +17,7 @@ std::int64_t MappedArchive::Read(void* buffer, std::size_t length) {
     const std::size_t count = std::min<std::size_t>(length, size_ - readPos_);
     if (count == 0) return 0;
     if (!mapping_->CopyOut(readPos_, buffer, count)) {
-        NoteFailure(KIVFS_ERR_IO);
+        ++faults_;
         return -1;
     }
     readPos_ += static_cast<std::uint32_t>(count);
@@ -58,7 +51,7 @@ std::int64_t MappedArchive::Seek(std::int64_t offset, int whence) {
 bool MappedArchive::CopyAt(std::uint32_t offset, void* buffer, std::size_t length) const {
     if (std::uint64_t{offset} + length > size_) return false;
     if (mapping_->CopyOut(offset, buffer, length)) return true;
-    NoteFailure(KIVFS_ERR_IO);
+    ++faults_;
     return false;
 }
 
@@ -67,7 +60,7 @@ bool MappedArchive::CopyAt(std::uint32_t offset, void* buffer, std::size_t lengt
 bool MappedArchive::ReadAt(std::uint32_t offset, void* buffer, std::size_t length) const {
     if (std::uint64_t{offset} + length > size_) return false;
     if (mapping_->ReadAt(offset, buffer, length)) return true;
-    NoteFailure(KIVFS_ERR_IO);
+    ++faults_;
     return false;
 }
 

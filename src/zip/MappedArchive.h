@@ -16,12 +16,14 @@ namespace kivfs {
 
 class MappedArchive {
   public:
-    // Maps the file at `path`; null when FileMapping::Open refuses it.
-    static std::unique_ptr<MappedArchive> Open(const char* path);
+    // Maps the file at `path`; null when FileMapping::Open refuses it, with
+    // its cause in *cause (when not null) as FileMapping::Open gives it: left
+    // as it was for a file that is empty or not a regular one.
+    static std::unique_ptr<MappedArchive> Open(const char* path, int* cause);
 
     // Copies up to `length` bytes from the read position and moves past them:
     // the count, 0 at the end, or -1 (position unchanged) when the file was
-    // cut short under the mapping.
+    // cut short under the mapping (counted in Faults()).
     std::int64_t Read(void* buffer, std::size_t length);
 
     // Moves the read position: whence 0 from the start, 1 from the position,
@@ -41,6 +43,12 @@ class MappedArchive {
     // failures are CopyAt's.
     bool ReadAt(std::uint32_t offset, void* buffer, std::size_t length) const;
 
+    // How many reads and copies have failed because the file was cut short
+    // under the mapping. Nothing is noted where they fail: the reader above
+    // (the archive check, an entry file) compares the count before and after
+    // its own work to tell such an I/O fault from damage in the archive.
+    std::uint32_t Faults() const { return faults_; }
+
     // Ends the archive at `size` (when shorter than it is): reads, seeks and
     // Size() then see nothing past it. The probe ends an archive after its
     // end record, so that zziplib finds the record the probe checked.
@@ -55,6 +63,8 @@ class MappedArchive {
     // 0 <= readPos_ <= size_ <= mapping_->size().
     std::uint32_t size_;
     std::uint32_t readPos_ = 0;
+    // Only grows; counted by the const copies too.
+    mutable std::uint32_t faults_ = 0;
 };
 
 }  // namespace kivfs

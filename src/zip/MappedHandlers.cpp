@@ -4,8 +4,9 @@
 
 namespace kivfs {
 
+// The reader learns only that the open failed, so the cause is not kept.
 int MappedOpen(const char* path, int, ...) {
-    auto archive = MappedArchive::Open(path);
+    auto archive = MappedArchive::Open(path, nullptr);
     if (!archive) return -1;
     return MappedArchiveTable::Instance().Add(std::move(archive));
 }

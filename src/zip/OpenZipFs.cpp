@@ -1,6 +1,5 @@
 #include "zip/OpenZipFs.h"
 
-#include "backend/Failure.h"
 #include "kivfs.h"
 #include "platform/SystemPath.h"
 #include "zip/ArchiveValidator.h"
@@ -25,18 +24,20 @@ constexpr const char* kExtensions[] = {".zip", ".ZIP"};
 
 // Maps the archive file as zziplib would open it: the path itself, else the
 // path with each extension added (".zip", then ".ZIP"); the first that maps
-// is the archive, whether or not it turns out to be one.
-std::unique_ptr<MappedArchive> MapArchive(const std::string& path) {
-    if (auto archive = MappedArchive::Open(path.c_str())) return archive;
+// is the archive, whether or not it turns out to be one. When none maps,
+// *cause is why the path itself did not (the suffixed names are only a
+// guess, so that they are missing says nothing).
+std::unique_ptr<MappedArchive> MapArchive(const std::string& path, int* cause) {
+    if (auto archive = MappedArchive::Open(path.c_str(), cause)) return archive;
     for (const char* extension : kExtensions) {
-        if (auto archive = MappedArchive::Open((path + extension).c_str())) return archive;
+        if (auto archive = MappedArchive::Open((path + extension).c_str(), nullptr)) return archive;
     }
     return nullptr;
 }
 
 }  // namespace
 
-std::unique_ptr<FsBackend> OpenZipFs(const std::string& path) {
+OpenedBackend OpenZipFs(const std::string& path) {
     return OpenZipFsWith(path, kBuiltInReader);
 }
 
@@ -44,22 +45,28 @@ std::unique_ptr<FsBackend> OpenZipFs(const std::string& path) {
 // checked before the reader reads them (ArchiveValidator); an archive that
 // does not hold together is refused as zziplib refuses one. The reader then
 // reads the same mapping, ended after the end record that was checked, so it
-// cannot settle on another one. On failure the reader closes the handle.
-std::unique_ptr<FsBackend> OpenZipFsWith(const std::string& path, ArchiveOpener open) {
-    if (!IsSystemFile(path.c_str())) return nullptr;
-    auto mapped = MapArchive(path);
-    if (!mapped) return nullptr;
-    std::optional<CheckedArchive> checked = ArchiveValidator(*mapped).Check();
-    if (!checked) return nullptr;
-    mapped->Restrict(checked->length);
+// cannot settle on another one. On failure the reader closes the handle; a
+// reader that fails on an archive the check accepted met damage the check
+// does not look for (the mapping, gone with the handle, cannot be asked for
+// faults, and the check has just read it whole without one).
+OpenedBackend OpenZipFsWith(const std::string& path, ArchiveOpener open) {
+    if (!IsSystemFile(path.c_str())) return OpenedBackend::Refused(KIVFS_OK);
+    int cause = KIVFS_OK;
+    auto mapped = MapArchive(path, &cause);
+    if (!mapped) return OpenedBackend::Refused(cause);
+    ArchiveCheck check = ArchiveValidator(*mapped).Check();
+    // The check refuses with a cause only what looks like an archive.
+    if (!check.archive) {
+        return check.cause != KIVFS_OK ? OpenedBackend::RefusedAsOwn(check.cause)
+                                       : OpenedBackend::Refused(KIVFS_OK);
+    }
+    mapped->Restrict(check.archive->length);
     const MappedArchive* file = mapped.get();
     const int handle = MappedArchiveTable::Instance().Add(std::move(mapped));
     std::unique_ptr<ArchiveReader> archive = open(handle);
-    if (!archive) {
-        NoteFailure(KIVFS_ERR_CORRUPT);
-        return nullptr;
-    }
-    return std::make_unique<ZipFs>(std::move(archive), std::move(checked->entries), file);
+    if (!archive) return OpenedBackend::RefusedAsOwn(KIVFS_ERR_CORRUPT);
+    return OpenedBackend::Served(
+        std::make_unique<ZipFs>(std::move(archive), std::move(check.archive->entries), file));
 }
 
 }  // namespace kivfs

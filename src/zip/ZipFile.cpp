@@ -22,8 +22,9 @@ int EntrySize(EntryReader& entry) {
 }  // namespace
 
 ZipFile::ZipFile(std::unique_ptr<EntryReader> entry, std::uint32_t expectedCrc,
-                 DirectStoredRead direct)
+                 const MappedArchive* mapped, DirectStoredRead direct)
     : entry_(std::move(entry)),
+      mapped_(mapped),
       direct_(direct),
       size_(EntrySize(*entry_)),
       expectedCrc_(expectedCrc) {}
@@ -48,12 +49,13 @@ int ZipFile::Read(void* buffer, int length) {
         NoteFailure(KIVFS_ERR_CORRUPT);
         return -1;
     }
+    const std::uint32_t faults = mapped_->Faults();
     const std::int64_t count = direct_.Serves(length)
                                    ? ReadDirect(buffer, length, before)
                                    : entry_->Read(buffer, static_cast<std::size_t>(length));
     if (count < 0 || Tell() - before != count || (count == 0 && Tell() < size_) ||
         !Check(buffer, before, static_cast<int>(count))) {
-        NoteFailure(KIVFS_ERR_CORRUPT);
+        NoteFailure(mapped_->Faults() != faults ? KIVFS_ERR_IO : KIVFS_ERR_CORRUPT);
         return -1;
     }
     return static_cast<int>(count);

@@ -29,10 +29,11 @@ namespace kivfs {
 class ZipFile : public FsFile {
   public:
     // Takes ownership of an open entry stream (never null), whose bytes have
-    // the CRC-32 `expectedCrc`; `direct` serves its large reads when the
+    // the CRC-32 `expectedCrc` and come from `mapped` (borrowed, never null,
+    // alive as long as the stream); `direct` serves its large reads when the
     // entry is stored.
     ZipFile(std::unique_ptr<EntryReader> entry, std::uint32_t expectedCrc,
-            DirectStoredRead direct = {});
+            const MappedArchive* mapped, DirectStoredRead direct = {});
     // Closes the stream; the last stream of an archive whose ZipFs is gone
     // also frees the archive.
     ~ZipFile() override = default;
@@ -73,6 +74,8 @@ class ZipFile : public FsFile {
 
     // Never null.
     std::unique_ptr<EntryReader> entry_;
+    // Never null; asked whether a failed read met an I/O fault of the file.
+    const MappedArchive* mapped_;
     // Serves nothing unless the entry is stored.
     DirectStoredRead direct_;
     // The entry's uncompressed size, >= 0 (ZipFs opens no other entry).

@@ -86,14 +86,15 @@ std::unique_ptr<FsFile> ZipFs::OpenFile(const std::string& name, int) {
     }
     const CentralEntry& central = entries_[match->position];
     if (!Readable(central)) return nullptr;
+    const std::uint32_t faults = mapped_->Faults();
     std::unique_ptr<EntryReader> entry = archive_->OpenEntry(match->storedName);
     if (!entry) {
-        NoteFailure(KIVFS_ERR_CORRUPT);
+        NoteFailure(mapped_->Faults() != faults ? KIVFS_ERR_IO : KIVFS_ERR_CORRUPT);
         return nullptr;
     }
     if (!SizesHoldTogether(*entry)) return nullptr;
     const DirectStoredRead direct = DirectRoute(*entry, central);
-    return std::make_unique<ZipFile>(std::move(entry), central.crc32, direct);
+    return std::make_unique<ZipFile>(std::move(entry), central.crc32, mapped_, direct);
 }
 
 std::unique_ptr<FsEnum> ZipFs::CreateEnum(const std::string& name) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "backend/Failure.h"
 #include "zip/OpenZipFs.h"
@@ -24,14 +25,32 @@ constexpr long kMaxEntryBytes = 4l << 20;
 
 class Transcript {
   public:
-    // Appends a line, with the failure noted since the last line (and clears
-    // it): every call is judged by its result and its cause.
-    void Note(const std::string& line) {
-        lines_.push_back(line + " | noted " + std::to_string(kivfs::TakeNoted()));
+    Transcript() { scope_.emplace(); }
+
+    // Appends a line, with the failure noted since the last line: every call
+    // is judged by its result and its cause. Each step runs in a scope of its
+    // own, as an exported call does, whose cause is published here (-1 when
+    // nothing was noted, written as 0).
+    void Note(const std::string& line) { Add(line, Published()); }
+    // The same for a cause handed back as a value.
+    void Note(const std::string& line, int cause) {
+        Published();
+        Add(line, cause);
     }
     std::vector<std::string> Take() { return std::move(lines_); }
 
   private:
+    int Published() {
+        scope_->Fail(-1);
+        const int code = kivfs::LastErrorCode();
+        scope_.emplace();
+        return code == -1 ? 0 : code;
+    }
+    void Add(const std::string& line, int cause) {
+        lines_.push_back(line + " | noted " + std::to_string(cause));
+    }
+
+    std::optional<kivfs::CallScope> scope_;
     std::vector<std::string> lines_;
 };
 
@@ -129,9 +148,9 @@ std::unique_ptr<FsFile> Open(FsBackend& fs, const std::string& name, Transcript&
 
 std::vector<std::string> ZipTranscript(const std::string& path, kivfs::ArchiveOpener open) {
     Transcript out;
-    kivfs::TakeNoted();
-    std::unique_ptr<FsBackend> fs = kivfs::OpenZipFsWith(path, open);
-    out.Note(std::string("probe ") + (fs ? "ok" : "null"));
+    kivfs::OpenedBackend opened = kivfs::OpenZipFsWith(path, open);
+    std::unique_ptr<FsBackend> fs = std::move(opened.backend);
+    out.Note(std::string("probe ") + (fs ? "ok" : "null"), opened.cause);
     if (!fs) return out.Take();
 
     std::vector<std::string> files;

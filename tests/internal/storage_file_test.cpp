@@ -11,7 +11,7 @@ namespace {
 
 TEST(StorageFile, NegativeLengthsMoveNothing) {
     kivfs_test::TempDir tmp;
-    auto store = kivfs::OpenStorageFs(tmp / "store.db");
+    auto store = kivfs::OpenStorageFs(tmp / "store.db").backend;
     ASSERT_NE(store, nullptr);
     auto file = store->OpenFile("f", 0);
     char buffer[4] = {'.', '.', '.', '.'};

@@ -84,11 +84,24 @@ TEST(ZipProbe, RefusesFilesThatAreNotArchives) {
     // zziplib takes an archive without entries for no archive at all.
     ZipBuilder().WriteTo(dir / "none.zip");
     const size_t before = OpenArchives();
-    for (const char* name :
-         {"empty", "text", "tiny", "noise", "folder", "cut.zip", "none.zip", "missing"}) {
-        EXPECT_EQ(OpenZipFs(dir / name), nullptr) << name;
+    // What is no archive at all says nothing, so that the store may take it;
+    // what looks like one is refused as an archive, with its cause.
+    struct Case {
+        const char* name;
+        int cause;
+        bool archive;
+    };
+    for (const Case& c : {Case{"empty", KIVFS_OK, false}, Case{"text", KIVFS_OK, false},
+                          Case{"tiny", KIVFS_OK, false}, Case{"noise", KIVFS_OK, false},
+                          Case{"folder", KIVFS_OK, false}, Case{"missing", KIVFS_OK, false},
+                          Case{"cut.zip", KIVFS_ERR_CORRUPT, true},
+                          Case{"none.zip", KIVFS_ERR_UNSUPPORTED, true}}) {
+        const kivfs::OpenedBackend opened = OpenZipFs(dir / c.name);
+        EXPECT_EQ(opened.backend, nullptr) << c.name;
+        EXPECT_EQ(opened.cause, c.cause) << c.name;
+        EXPECT_EQ(opened.ofThisKind, c.archive) << c.name;
     }
-    EXPECT_EQ(OpenZipFs(""), nullptr);
+    EXPECT_EQ(OpenZipFs("").backend, nullptr);
     EXPECT_EQ(OpenArchives(), before);
 }
 
@@ -96,7 +109,7 @@ TEST(ZipProbe, TriesTheZipSuffixesWhenThePathCannotBeMapped) {
     TempDir dir;
     WriteBytes(dir / "pack", "");
     ZipBuilder().AddFile("a.txt", "from pack.ZIP").WriteTo(dir / "pack.ZIP");
-    auto backend = OpenZipFs(dir / "pack");
+    auto backend = OpenZipFs(dir / "pack").backend;
     ASSERT_NE(backend, nullptr);
     auto file = backend->OpenFile("a.txt", 0);
     ASSERT_NE(file, nullptr);
@@ -108,7 +121,7 @@ TEST(ZipBackend, MappingLastsUntilTheLastEntryIsClosed) {
     const std::string content = SampleText(50000);
     ZipBuilder().AddFile("a.txt", content).AddFile("b.txt", "b").WriteTo(dir / "p.zip");
     const size_t before = OpenArchives();
-    auto backend = OpenZipFs(dir / "p.zip");
+    auto backend = OpenZipFs(dir / "p.zip").backend;
     ASSERT_NE(backend, nullptr);
     EXPECT_EQ(OpenArchives(), before + 1);
     auto first = backend->OpenFile("a.txt", 0);
@@ -127,7 +140,7 @@ TEST(ZipBackend, MappingLastsUntilTheLastEntryIsClosed) {
 TEST(ZipBackend, NegativeLengthReadsNothing) {
     TempDir dir;
     ZipBuilder().AddFile("a.txt", "abc").WriteTo(dir / "p.zip");
-    auto backend = OpenZipFs(dir / "p.zip");
+    auto backend = OpenZipFs(dir / "p.zip").backend;
     ASSERT_NE(backend, nullptr);
     auto file = backend->OpenFile("a.txt", 0);
     ASSERT_NE(file, nullptr);
@@ -154,12 +167,16 @@ class DamagedArchive : public ::testing::Test {
                      .AddDirectory("docs")
                      .Build()) {}
 
-    // Writes the damaged archive and opens it; null when the probe refuses it.
-    std::unique_ptr<FsBackend> OpenDamaged(const std::function<void(ZipImage&)>& damage) {
+    // Writes the damaged archive and opens it: the backend, or why not.
+    kivfs::OpenedBackend OpenDamagedWithCause(const std::function<void(ZipImage&)>& damage) {
         ZipImage image = image_;
         damage(image);
         image.WriteTo(dir_ / "damaged.zip");
         return OpenZipFs(dir_ / "damaged.zip");
+    }
+    // The same, null when the probe refuses it.
+    std::unique_ptr<FsBackend> OpenDamaged(const std::function<void(ZipImage&)>& damage) {
+        return OpenDamagedWithCause(damage).backend;
     }
 
     TempDir dir_;
@@ -264,7 +281,8 @@ int CauseOf(const std::function<void()>& action) {
 
 // Unsupported archives and entries (zip64, none, encrypted, other methods)
 // are told apart from damaged ones; bytes with no end record are no archive
-// and leave the cause to the store probe that follows.
+// and leave the cause to the store probe that follows. A refused archive
+// hands its cause back; an entry that fails notes it.
 TEST_F(DamagedArchive, RefusalsNoteTheirCause) {
     struct Cause {
         const char* what;
@@ -297,15 +315,15 @@ TEST_F(DamagedArchive, RefusalsNoteTheirCause) {
          KIVFS_ERR_CORRUPT},
     };
     for (const Cause& cause : cases) {
-        std::unique_ptr<FsBackend> backend;
-        const int code = CauseOf([&] {
-            backend = OpenDamaged(cause.damage);
-            if (!cause.entry || !backend) return;
-            auto file = backend->OpenFile(cause.entry, 0);
+        kivfs::OpenedBackend opened;
+        const int noted = CauseOf([&] {
+            opened = OpenDamagedWithCause(cause.damage);
+            if (!cause.entry || !opened.backend) return;
+            auto file = opened.backend->OpenFile(cause.entry, 0);
             EXPECT_TRUE(!file || ReadToEnd(*file).last == -1) << cause.what;
         });
-        EXPECT_EQ(backend != nullptr, cause.entry != nullptr) << cause.what;
-        EXPECT_EQ(code, cause.code) << cause.what;
+        EXPECT_EQ(opened.backend != nullptr, cause.entry != nullptr) << cause.what;
+        EXPECT_EQ(cause.entry ? noted : opened.cause, cause.code) << cause.what;
     }
 }
 
