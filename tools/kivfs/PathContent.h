@@ -1,6 +1,8 @@
-// What a local path holds, told from the path itself (its type, and the
-// first and last bytes of a file), never by handing it to the library: a
-// locked or damaged store must not pass for some other kind of container.
+// What a local path holds. The facts of the local file (missing, empty, not
+// a regular file, unreadable) are told here; which kind of container it is,
+// the library tells (kivfsContainerKind), without creating or changing
+// anything: a locked or damaged store must not pass for some other kind of
+// container, and this program tests no signature of its own.
 #pragma once
 
 #include <string>
@@ -10,13 +12,15 @@ namespace kivfs_tool {
 enum class PathContent {
     Nothing,     // no such file or folder
     Directory,   // a folder
-    ZipArchive,  // a file with a zip signature: a local header first, or an end record near its end
-    Store,       // a file that begins with SQLite's header
+    ZipArchive,  // a zip archive, whether or not the library can read it as it is
+    Store,       // a store, damaged, or a SQLite database without a store in it yet
     EmptyFile,   // a file of zero bytes (SQLite makes a new store of it)
     Other,       // any other file, or anything else that is not a folder
     Unreadable,  // a file this program may not read
 };
 
+// Throws ToolError for a store another program holds locked: the library
+// has waited for the lock already, and every command stops there.
 PathContent WhatPathHolds(const std::string& utf8);
 
 }  // namespace kivfs_tool
