@@ -20,6 +20,7 @@ OpenedBackend OpenZip(const std::string& path, StoreCreation) {
     return OpenZipFs(path);
 }
 
+// A directory is the folder kind's whole test.
 bool IsFolder(const std::string& path) {
     return IsSystemDirectory(path.c_str());
 }
