@@ -19,14 +19,9 @@ int NativeFile::Read(void* buffer, int length) {
     return static_cast<int>(got);
 }
 
-// A file opened "rb" cannot be written; that is known here, before the
-// stream is asked.
+// A file opened "rb" is refused by the stream as READ_ONLY.
 int NativeFile::Write(const void* buffer, int length) {
     if (length <= 0) return 0;
-    if (!writable_) {
-        NoteFailure(KIVFS_ERR_READ_ONLY);
-        return 0;
-    }
     size_t put = 0;
     const int cause = stream_.Write(buffer, static_cast<size_t>(length), put);
     if (cause != KIVFS_OK) NoteFailure(cause);

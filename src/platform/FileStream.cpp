@@ -1,4 +1,4 @@
-// The C stream's side of FileStream, the same on every system: the streams
+// The C stream's side of FileStream and its writes, the same on every system: the streams
 // of the C library (fread, fwrite, ftell, fseek, fflush) behave alike on
 // POSIX and Windows, and both set errno when they fail, which the shared
 // errno table turns into the cause handed back. Opening, closing and the
@@ -43,8 +43,11 @@ int FileStream::StreamRead(void* buffer, size_t size, size_t& got) {
 }
 
 // A short write always has a reason (a full disk, a lost device) in errno.
-int FileStream::StreamWrite(const void* buffer, size_t size, size_t& put) {
+// A file opened for reading only is never a stream being written, so it
+// needs no other path.
+int FileStream::Write(const void* buffer, size_t size, size_t& put) {
     put = 0;
+    if (readOnly_) return KIVFS_ERR_READ_ONLY;
     const int ready = Prepare(Direction::kWrite);
     if (ready != KIVFS_OK) return ready;
     put = std::fwrite(buffer, 1, size, stream_);

@@ -74,11 +74,10 @@ class FileStream {
     enum class Direction { kNone, kRead, kWrite };
 
     // The C stream's side of the calls above (stream_ set), the same on
-    // every system (platform/FileStream.cpp); Prepare makes the stream ready
-    // for a transfer in `next`.
+    // every system (platform/FileStream.cpp, with Write); Prepare makes the
+    // stream ready for a transfer in `next`.
     int Prepare(Direction next);
     int StreamRead(void* buffer, size_t size, size_t& got);
-    int StreamWrite(const void* buffer, size_t size, size_t& put);
     int StreamTell(long& position) const;
     int StreamSeek(long offset, int whence);
     // The side of a file read straight from its descriptor (file_ set).
@@ -106,6 +105,10 @@ class FileStream {
     // set, even when the file has grown since.
     bool eof_ = false;
     Direction last_ = Direction::kNone;
+    // Opened for reading only ("rb"): Write refuses at once, the same way on
+    // every system, instead of leaving it to the C library (whose stream
+    // would refuse with a mere EBADF) or to a descriptor read without one.
+    bool readOnly_ = false;
 };
 
 }  // namespace kivfs

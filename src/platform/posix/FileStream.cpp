@@ -82,6 +82,7 @@ int FileStream::Open(const std::string& path, const char* modeText) {
     if (!S_ISREG(info.st_mode)) return CloseWithCause(fd, KIVFS_ERR_NOT_A_FILE);
     const size_t size = info.st_blksize > 0 ? static_cast<size_t>(info.st_blksize) : BUFSIZ;
     if (request.readOnly) {
+        readOnly_ = true;
         file_ = fd;
         capacity_ = size;
         return KIVFS_OK;
@@ -113,13 +114,6 @@ FileStream::~FileStream() {
 
 int FileStream::Read(void* buffer, size_t size, size_t& got) {
     return stream_ ? StreamRead(buffer, size, got) : ReadDirect(buffer, size, got);
-}
-
-// A file read straight from its descriptor was opened "r" or "rb".
-int FileStream::Write(const void* buffer, size_t size, size_t& put) {
-    if (stream_) return StreamWrite(buffer, size, put);
-    put = 0;
-    return KIVFS_ERR_READ_ONLY;
 }
 
 int FileStream::Tell(long& position) {

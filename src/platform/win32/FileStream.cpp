@@ -55,6 +55,7 @@ int FileStream::Open(const std::string& path, const char* modeText) {
         return KIVFS_ERR_NOT_A_FILE;
     }
     stream_ = stream;
+    readOnly_ = modeText[0] == 'r' && !std::strchr(modeText, '+');
     return KIVFS_OK;
 }
 
@@ -66,10 +67,6 @@ FileStream::~FileStream() {
 // Every file here is a C stream (platform/FileStream.cpp).
 int FileStream::Read(void* buffer, size_t size, size_t& got) {
     return StreamRead(buffer, size, got);
-}
-
-int FileStream::Write(const void* buffer, size_t size, size_t& put) {
-    return StreamWrite(buffer, size, put);
 }
 
 int FileStream::Tell(long& position) {
