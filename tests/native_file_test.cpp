@@ -12,12 +12,14 @@
 #include <vector>
 
 #include "kivfs.h"
+#include "support/SmallDisk.h"
 #include "support/SpecialFiles.h"
 #include "support/TempDir.h"
 
 using kivfs_test::MakeFifo;
 using kivfs_test::PathExists;
 using kivfs_test::ReadBytes;
+using kivfs_test::SmallDisk;
 using kivfs_test::TempDir;
 using kivfs_test::WriteBytes;
 
@@ -263,6 +265,43 @@ TEST(NativeFullPath, OpensExistingFilesAndCreatesInsideADirectory) {
     kivfsCloseFile(file);
     EXPECT_EQ(ReadBytes(tmp / "new.txt"), "new");
     EXPECT_FALSE(PathExists(tmp.path() + ":new.txt"));
+}
+
+// A folder on a full disk: a write the disk refuses says NO_SPACE, whether
+// the stream meets the refusal at once (more than its buffer holds) or only
+// when buffered bytes must reach the file before a read; a read that merely
+// reaches the end notes nothing.
+TEST(NativeFullDisk, RefusedWritesSayWhyAndTheEndIsNoFailure) {
+    TempDir tmp;
+    SmallDisk disk(tmp.path(), 64 << 10);
+    if (!disk.Ready()) GTEST_SKIP() << "no size-limited folder: " << disk.Why();
+    DirHandle* dir = kivfsOpenDir(disk.path().c_str());
+    ASSERT_NE(dir, nullptr);
+    FileHandle* file = kivfsCreateFileIndir(dir, "full.bin", 1);
+    ASSERT_NE(file, nullptr);
+    const std::string bytes(256 << 10, 'x');
+    EXPECT_LT(WriteText(file, bytes), static_cast<int>(bytes.size()));
+    EXPECT_EQ(kivfsLastError(), KIVFS_ERR_NO_SPACE);
+    kivfsCloseFile(file);
+
+    file = kivfsCreateFileIndir(dir, "full.bin", 5);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(WriteText(file, "buffered"), 8);
+    EXPECT_NE(kivfsSeek(file, 0, 3), 0);
+    EXPECT_EQ(kivfsLastError(), KIVFS_ERR_ARGUMENT);
+    char byte;
+    EXPECT_EQ(kivfsRead(file, &byte, 1), 0);
+    EXPECT_EQ(kivfsLastError(), KIVFS_ERR_NO_SPACE);
+    kivfsCloseFile(file);
+
+    file = kivfsCreateFileIndir(dir, "full.bin", 0);
+    ASSERT_NE(file, nullptr);
+    EXPECT_NE(kivfsSeek(file, 0, 3), 0);
+    EXPECT_EQ(ReadRest(file), ReadBytes(disk.path() + "/full.bin"));
+    EXPECT_TRUE(kivfsError(file));
+    EXPECT_EQ(kivfsLastError(), KIVFS_ERR_ARGUMENT);
+    kivfsCloseFile(file);
+    kivfsCloseDir(dir);
 }
 
 }  // namespace

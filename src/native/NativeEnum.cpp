@@ -13,14 +13,18 @@ bool IsDotEntry(std::string_view name) {
 
 }  // namespace
 
-NativeEnum::NativeEnum(std::string dirPath, std::string relName)
-    : dirPath_(std::move(dirPath)), relName_(std::move(relName)) {}
+// The root ends in "/", so the folder is never empty.
+NativeEnum::NativeEnum(std::string dirPath, std::string relName) : relName_(std::move(relName)) {
+    const size_t slash = dirPath.rfind('/');
+    const size_t split = slash == std::string::npos ? 0 : slash + 1;
+    prefix_ = dirPath.substr(split);
+    dirPath.resize(split);
+    folder_ = std::move(dirPath);
+}
 
-// The pattern is the directory's path, which ends in "/" (or is the root),
-// followed directly by "*.*".
 bool NativeEnum::Step() {
     if (!search_) {
-        search_ = DirectorySearch::Start(dirPath_ + "*.*");
+        search_ = DirectorySearch::Start(folder_, prefix_);
         if (!search_) return false;
     }
     return search_->Next(current_);

@@ -35,7 +35,11 @@ class NativeEnum : public FsEnum {
     // One step of the search (starting it if none is open); false at the end.
     bool Step();
 
-    std::string dirPath_;  // the directory searched: root + relName
+    // root + relName split after its last "/": the folder searched, and
+    // what the names listed begin with ("" when relName is empty or ends in
+    // "/", as the call layer passes it).
+    std::string folder_;
+    std::string prefix_;
     std::string relName_;  // the name given to CreateEnum, unchanged
     // Set once a step has failed (the end, or a directory that cannot be
     // read); only Reset clears it.

@@ -1,6 +1,5 @@
 #include "native/NativeFile.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 
@@ -10,39 +9,33 @@
 namespace kivfs {
 
 // A negative length moves nothing: as a size it would ask for far more than
-// the caller's buffer holds. The count returned never exceeds `length`. A
-// short read is the end of the file unless the stream met an error, whose
-// reason errno then holds.
+// the caller's buffer holds. The count returned never exceeds `length`; a
+// short read that the end of the file explains is no failure.
 int NativeFile::Read(void* buffer, int length) {
     if (length <= 0) return 0;
-    const size_t got = stream_.Read(buffer, static_cast<size_t>(length));
-    if (got < static_cast<size_t>(length) && !stream_.Eof()) NoteErrno(errno);
+    size_t got = 0;
+    const int cause = stream_.Read(buffer, static_cast<size_t>(length), got);
+    if (cause != KIVFS_OK) NoteFailure(cause);
     return static_cast<int>(got);
 }
 
-// A short write always has a reason (a full disk, a lost device) in errno.
-// A file opened "rb" cannot be written.
+// A file opened "rb" is refused by the stream as READ_ONLY.
 int NativeFile::Write(const void* buffer, int length) {
     if (length <= 0) return 0;
-    if (!writable_) {
-        NoteFailure(KIVFS_ERR_READ_ONLY);
-        return 0;
-    }
-    const size_t put = stream_.Write(buffer, static_cast<size_t>(length));
-    if (put < static_cast<size_t>(length)) NoteErrno(errno);
+    size_t put = 0;
+    const int cause = stream_.Write(buffer, static_cast<size_t>(length), put);
+    if (cause != KIVFS_OK) NoteFailure(cause);
     return static_cast<int>(put);
 }
 
 // Positions travel as 32-bit integers: one beyond their range cannot be told
 // and is reported as the failure it is, never as a wrapped value.
 int NativeFile::Tell() {
-    const long position = stream_.Tell();
-    if (position < 0) {
-        NoteErrno(errno);
-        return -1;
-    }
-    if (position > INT_MAX) {
-        NoteFailure(KIVFS_ERR_UNSUPPORTED);
+    long position = 0;
+    int cause = stream_.Tell(position);
+    if (cause == KIVFS_OK && position > INT_MAX) cause = KIVFS_ERR_UNSUPPORTED;
+    if (cause != KIVFS_OK) {
+        NoteFailure(cause);
         return -1;
     }
     return static_cast<int>(position);
@@ -56,8 +49,9 @@ int NativeFile::Seek(int offset, int origin) {
         NoteFailure(KIVFS_ERR_ARGUMENT);
         return -1;
     }
-    if (stream_.Seek(offset, kWhence[origin])) return 0;
-    NoteErrno(errno);
+    const int cause = stream_.Seek(offset, kWhence[origin]);
+    if (cause == KIVFS_OK) return 0;
+    NoteFailure(cause);
     return -1;
 }
 

@@ -9,7 +9,6 @@
 // or move the system refuses notes its reason for the calling export.
 #pragma once
 
-#include <cstring>
 #include <string>
 
 #include "backend/FsFile.h"
@@ -24,10 +23,7 @@ class NativeFile : public FsFile {
 
     // Opens the stream (see FileStream::Open): KIVFS_OK, or the cause of the
     // failure, which leaves it closed and the file may be opened again.
-    int Open(const std::string& path, const char* modeText) {
-        writable_ = std::strpbrk(modeText, "wa+") != nullptr;
-        return stream_.Open(path, modeText);
-    }
+    int Open(const std::string& path, const char* modeText) { return stream_.Open(path, modeText); }
 
     int Read(void* buffer, int length) override;
     int Write(const void* buffer, int length) override;
@@ -39,9 +35,6 @@ class NativeFile : public FsFile {
   private:
     // Open in every file handed out; closed with the file.
     FileStream stream_;
-    // Opened in a mode that writes: "rb" does not, and a write is then
-    // refused as READ_ONLY without reaching the stream.
-    bool writable_ = false;
 };
 
 }  // namespace kivfs

@@ -1,11 +1,13 @@
-// DirectorySearch: the system's directory search over a pattern of the form
-// folder + name prefix + "*.*", yielding the entries of the folder whose
-// names begin with the prefix, in the order the system returns them.
+// DirectorySearch: the system's directory search over one folder, yielding
+// the entries whose names begin with a given prefix, in the order the system
+// returns them.
 //
-// "folder/" + "*.*" lists the whole folder; "folder/ab" + "*.*" only the
-// entries of "folder/" whose names start with "ab". The dot entries "." and
-// ".." are yielded like any other: callers that do not want them skip them.
-// The directory is read live while the search runs; no snapshot is taken.
+// The prefix "" lists the whole folder; "ab" only the entries whose names
+// start with "ab" (on Windows the system's own name matching decides, which
+// ignores letter case there). The dot entries "." and ".." are yielded like
+// any other when the prefix lets them through: callers that do not want them
+// skip them. The directory is read live while the search runs; no snapshot
+// is taken.
 #pragma once
 
 #include <memory>
@@ -26,10 +28,11 @@ struct DirectoryEntry {
 
 class DirectorySearch {
   public:
-    // Starts a search on `pattern`; null when the folder cannot be read
-    // (missing, not a directory, no access) or the pattern does not end in
-    // "*.*".
-    static std::unique_ptr<DirectorySearch> Start(const std::string& pattern);
+    // Starts a search of `folder` (a path ending in "/", or "" for the
+    // current directory) for names beginning with `prefix`; null when the
+    // folder cannot be read (missing, not a directory, no access).
+    static std::unique_ptr<DirectorySearch> Start(const std::string& folder,
+                                                  const std::string& prefix);
 
     ~DirectorySearch();
     DirectorySearch(const DirectorySearch&) = delete;

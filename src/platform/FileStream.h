@@ -7,8 +7,9 @@
 // directory, FIFO, socket or device is refused in every mode. Reads and
 // writes may follow each other in any order: the stream inserts the
 // repositioning or flush that the C library requires between the two
-// directions. Failed transfers and moves leave the system's reason in errno,
-// as the C library's stream calls do.
+// directions. Every call hands its cause back as a KIVFS_ERR_* code (KIVFS_OK
+// when it did what was asked), as Open does: nothing is noted for the calling
+// export, and errno means nothing to the caller afterwards.
 //
 // Where the system has descriptors (POSIX), a file opened "r" or "rb" is read
 // straight from its descriptor through a buffer of its own instead of a C
@@ -48,16 +49,22 @@ class FileStream {
 
     // The calls below require an open stream.
 
-    // Up to `size` bytes into `buffer`; fewer at the end of the file or on an
-    // error. Reaching the end sets the end-of-file indicator.
-    size_t Read(void* buffer, size_t size);
-    // Writes `size` bytes; returns how many the stream accepted.
-    size_t Write(const void* buffer, size_t size);
-    // The position in bytes from the start; -1 on failure.
-    long Tell();
-    // Moves by `offset` from SEEK_SET, SEEK_CUR or SEEK_END; true on success.
-    // A successful move clears the end-of-file indicator.
-    bool Seek(long offset, int whence);
+    // Reads up to `size` bytes into `buffer` and sets `got` to how many came.
+    // KIVFS_OK when all came or the end of the file stopped the read (which
+    // sets the end-of-file indicator); otherwise the cause, with `got` the
+    // bytes that came before the failure.
+    int Read(void* buffer, size_t size, size_t& got);
+    // Writes `size` bytes and sets `put` to how many the stream accepted:
+    // all of them, or the cause comes back. A file opened for reading only
+    // gives KIVFS_ERR_READ_ONLY and takes nothing.
+    int Write(const void* buffer, size_t size, size_t& put);
+    // Sets `position` to the position in bytes from the start; on failure
+    // the cause comes back and `position` is left as it was. A position
+    // beyond the range of long gives KIVFS_ERR_UNSUPPORTED.
+    int Tell(long& position);
+    // Moves by `offset` from SEEK_SET, SEEK_CUR or SEEK_END. A successful
+    // move clears the end-of-file indicator; a refused one changes nothing.
+    int Seek(long offset, int whence);
     // True once a read has run into the end of the file (and no seek since).
     bool Eof() const;
 
@@ -66,12 +73,17 @@ class FileStream {
     // flush or a repositioning first.
     enum class Direction { kNone, kRead, kWrite };
 
-    // Makes the stream ready for a transfer in `next`.
-    void Prepare(Direction next);
-    // The transfers of a file read straight from its descriptor (file_ set).
-    size_t ReadDirect(void* buffer, size_t size);
-    long TellDirect() const;
-    bool SeekDirect(long offset, int whence);
+    // The C stream's side of the calls above (stream_ set), the same on
+    // every system (platform/FileStream.cpp, with Write); Prepare makes the
+    // stream ready for a transfer in `next`.
+    int Prepare(Direction next);
+    int StreamRead(void* buffer, size_t size, size_t& got);
+    int StreamTell(long& position) const;
+    int StreamSeek(long offset, int whence);
+    // The side of a file read straight from its descriptor (file_ set).
+    int ReadDirect(void* buffer, size_t size, size_t& got);
+    int TellDirect(long& position) const;
+    int SeekDirect(long offset, int whence);
 
     // Null until Open succeeds, and for a file read straight from file_.
     std::FILE* stream_ = nullptr;
@@ -93,6 +105,10 @@ class FileStream {
     // set, even when the file has grown since.
     bool eof_ = false;
     Direction last_ = Direction::kNone;
+    // Opened for reading only ("rb"): Write refuses at once, the same way on
+    // every system, instead of leaving it to the C library (whose stream
+    // would refuse with a mere EBADF) or to a descriptor read without one.
+    bool readOnly_ = false;
 };
 
 }  // namespace kivfs

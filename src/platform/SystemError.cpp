@@ -9,7 +9,8 @@
 namespace kivfs {
 
 // ENOTDIR is a missing folder on the way; EFBIG a file the disk or the
-// process limit will not let grow, as good as a full disk for the host.
+// process limit will not let grow, as good as a full disk for the host;
+// EOVERFLOW a position or size beyond what the call's types can carry.
 int ErrnoToCode(int err) {
     switch (err) {
         case ENOENT:
@@ -34,6 +35,8 @@ int ErrnoToCode(int err) {
         case EACCES:
         case EPERM:
             return KIVFS_ERR_PERMISSION;
+        case EOVERFLOW:
+            return KIVFS_ERR_UNSUPPORTED;
         case EISDIR:
         case ENXIO:
         case ENODEV:

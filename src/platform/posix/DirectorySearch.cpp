@@ -1,7 +1,6 @@
-// POSIX directory search: opendir/readdir of the pattern's folder part,
-// filtered by the name prefix the pattern carries before "*.*". Names are
-// handed out as views of readdir's own record, which POSIX keeps valid until
-// the next readdir on the same stream.
+// POSIX directory search: opendir/readdir of the folder, filtered by the
+// name prefix. Names are handed out as views of readdir's own record, which
+// POSIX keeps valid until the next readdir on the same stream.
 #include "platform/DirectorySearch.h"
 
 #include <dirent.h>
@@ -12,9 +11,6 @@
 namespace kivfs {
 
 namespace {
-
-constexpr const char kAllNames[] = "*.*";
-constexpr size_t kAllNamesLength = sizeof(kAllNames) - 1;
 
 // True when `entry` is a directory. The type readdir reports is enough for
 // most file systems; where it is unknown, and for symbolic links (which other
@@ -32,7 +28,7 @@ bool EntryIsDirectory(const std::string& folder, const dirent& entry) {
 
 struct DirectorySearch::State {
     DIR* handle = nullptr;  // open for the life of the search
-    std::string folder;     // the pattern up to and including its last "/"
+    std::string folder;     // as given to Start: "" or ending in "/"
     std::string prefix;     // what an entry's name must begin with
     bool ended = false;     // set once readdir has run out
 
@@ -41,19 +37,15 @@ struct DirectorySearch::State {
     }
 };
 
-// A pattern without a "/" searches the current directory, as a relative
-// pattern does on every system.
-std::unique_ptr<DirectorySearch> DirectorySearch::Start(const std::string& pattern) {
-    if (pattern.size() < kAllNamesLength ||
-        pattern.compare(pattern.size() - kAllNamesLength, kAllNamesLength, kAllNames) != 0) {
-        return nullptr;
-    }
-    const std::string stem = pattern.substr(0, pattern.size() - kAllNamesLength);
-    const size_t slash = stem.rfind('/');
+// The folder is kept as given: EntryIsDirectory puts it in front of names,
+// and "" then leaves them relative to the current directory, as opendir(".")
+// lists it.
+std::unique_ptr<DirectorySearch> DirectorySearch::Start(const std::string& folder,
+                                                        const std::string& prefix) {
     auto state = std::make_unique<State>();
-    state->folder = slash == std::string::npos ? std::string() : stem.substr(0, slash + 1);
-    state->prefix = stem.substr(slash == std::string::npos ? 0 : slash + 1);
-    state->handle = ::opendir(state->folder.empty() ? "." : state->folder.c_str());
+    state->folder = folder;
+    state->prefix = prefix;
+    state->handle = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!state->handle) return nullptr;
     return std::unique_ptr<DirectorySearch>(new DirectorySearch(std::move(state)));
 }

@@ -82,6 +82,7 @@ int FileStream::Open(const std::string& path, const char* modeText) {
     if (!S_ISREG(info.st_mode)) return CloseWithCause(fd, KIVFS_ERR_NOT_A_FILE);
     const size_t size = info.st_blksize > 0 ? static_cast<size_t>(info.st_blksize) : BUFSIZ;
     if (request.readOnly) {
+        readOnly_ = true;
         file_ = fd;
         capacity_ = size;
         return KIVFS_OK;
@@ -111,49 +112,16 @@ FileStream::~FileStream() {
     }
 }
 
-// The C library leaves a read directly after a write, or a write directly
-// after a read that has not reached the end, undefined: some runtimes then
-// transfer at the wrong position. A flush (after writing) or a zero move
-// (after reading) in between is what it asks for. Neither touches the
-// end-of-file indicator that Eof reports: the flush leaves it, and the zero
-// move is skipped when the read has reached the end, where it is not needed.
-void FileStream::Prepare(Direction next) {
-    if (last_ == Direction::kWrite && next == Direction::kRead) {
-        std::fflush(stream_);
-    } else if (last_ == Direction::kRead && next == Direction::kWrite && !std::feof(stream_)) {
-        std::fseek(stream_, 0, SEEK_CUR);
-    }
-    last_ = next;
+int FileStream::Read(void* buffer, size_t size, size_t& got) {
+    return stream_ ? StreamRead(buffer, size, got) : ReadDirect(buffer, size, got);
 }
 
-size_t FileStream::Read(void* buffer, size_t size) {
-    if (!stream_) return ReadDirect(buffer, size);
-    Prepare(Direction::kRead);
-    return std::fread(buffer, 1, size, stream_);
+int FileStream::Tell(long& position) {
+    return stream_ ? StreamTell(position) : TellDirect(position);
 }
 
-// A file opened for reading only refuses writes as a C stream does: nothing
-// written, EBADF.
-size_t FileStream::Write(const void* buffer, size_t size) {
-    if (!stream_) {
-        errno = EBADF;
-        return 0;
-    }
-    Prepare(Direction::kWrite);
-    return std::fwrite(buffer, 1, size, stream_);
-}
-
-long FileStream::Tell() {
-    return stream_ ? std::ftell(stream_) : TellDirect();
-}
-
-// A successful move also ends the current direction: after it, either
-// transfer may follow.
-bool FileStream::Seek(long offset, int whence) {
-    if (!stream_) return SeekDirect(offset, whence);
-    if (std::fseek(stream_, offset, whence) != 0) return false;
-    last_ = Direction::kNone;
-    return true;
+int FileStream::Seek(long offset, int whence) {
+    return stream_ ? StreamSeek(offset, whence) : SeekDirect(offset, whence);
 }
 
 bool FileStream::Eof() const {
@@ -165,12 +133,13 @@ bool FileStream::Eof() const {
 // a rest smaller than the buffer refills the buffer (unless the end was met
 // before: the indicator is sticky there); a larger rest is read straight
 // into the caller's memory, whole blocks of it, leaving a smaller remainder
-// to the buffer. A read of 0 sets the indicator; a failure stops the read
-// with errno set by read(2).
-size_t FileStream::ReadDirect(void* buffer, size_t size) {
+// to the buffer. A read of 0 sets the indicator; a failure of read(2) stops
+// the read with its cause, the bytes before it still handed out.
+int FileStream::ReadDirect(void* buffer, size_t size, size_t& got) {
     const int fd = static_cast<int>(file_);
     auto* to = static_cast<char*>(buffer);
     size_t want = size;
+    int cause = KIVFS_OK;
     while (want > 0) {
         const size_t have = std::min(want, end_ - begin_);
         if (have > 0) {
@@ -183,49 +152,50 @@ size_t FileStream::ReadDirect(void* buffer, size_t size) {
         if (want < capacity_) {
             if (eof_) break;
             if (!buffer_) buffer_.reset(new char[capacity_]);
-            const ssize_t got = ::read(fd, buffer_.get(), capacity_);
-            if (got <= 0) {
-                eof_ = got == 0;
+            const ssize_t filled = ::read(fd, buffer_.get(), capacity_);
+            if (filled <= 0) {
+                eof_ = filled == 0;
+                if (filled < 0) cause = ErrnoToCode(errno);
                 break;
             }
             begin_ = 0;
-            end_ = static_cast<size_t>(got);
+            end_ = static_cast<size_t>(filled);
             continue;
         }
-        const ssize_t got = ::read(fd, to, want - want % capacity_);
-        if (got <= 0) {
-            eof_ = eof_ || got == 0;
+        const ssize_t came = ::read(fd, to, want - want % capacity_);
+        if (came <= 0) {
+            eof_ = eof_ || came == 0;
+            if (came < 0) cause = ErrnoToCode(errno);
             break;
         }
-        to += got;
-        want -= static_cast<size_t>(got);
+        to += came;
+        want -= static_cast<size_t>(came);
     }
-    return size - want;
+    got = size - want;
+    return cause;
 }
 
 // The descriptor stands past the bytes read ahead into the buffer.
-long FileStream::TellDirect() const {
+int FileStream::TellDirect(long& position) const {
     const off_t at = ::lseek(static_cast<int>(file_), 0, SEEK_CUR);
-    if (at < 0) return -1;
-    const off_t position = at - static_cast<off_t>(end_ - begin_);
-    if (position > LONG_MAX) {
-        errno = EOVERFLOW;
-        return -1;
-    }
-    return static_cast<long>(position);
+    if (at < 0) return ErrnoToCode(errno);
+    const off_t visible = at - static_cast<off_t>(end_ - begin_);
+    if (visible > LONG_MAX) return KIVFS_ERR_UNSUPPORTED;
+    position = static_cast<long>(visible);
+    return KIVFS_OK;
 }
 
 // A move from the current position counts from the position the caller
 // sees, before the bytes read ahead. A refused move (a target before the
 // start, an unknown whence) leaves everything as it was.
-bool FileStream::SeekDirect(long offset, int whence) {
+int FileStream::SeekDirect(long offset, int whence) {
     off_t target = offset;
     if (whence == SEEK_CUR) target -= static_cast<off_t>(end_ - begin_);
-    if (::lseek(static_cast<int>(file_), target, whence) < 0) return false;
+    if (::lseek(static_cast<int>(file_), target, whence) < 0) return ErrnoToCode(errno);
     begin_ = 0;
     end_ = 0;
     eof_ = false;
-    return true;
+    return KIVFS_OK;
 }
 
 }  // namespace kivfs

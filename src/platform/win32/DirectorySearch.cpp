@@ -1,7 +1,8 @@
 // Windows directory search: the C runtime's wide _wfindfirst64i32 /
-// _wfindnext64i32 / _findclose over the pattern as it is given. The wide
-// calls return every name as it is on disk; the narrow ones would give "?"
-// for each character outside the ANSI code page.
+// _wfindnext64i32 / _findclose (FindFirstFileW and its kin underneath) over
+// the pattern folder + prefix + "*.*". The wide calls return every name as it
+// is on disk; the narrow ones would give "?" for each character outside the
+// ANSI code page.
 #include "platform/DirectorySearch.h"
 
 #include <io.h>
@@ -14,8 +15,6 @@ namespace kivfs {
 
 namespace {
 
-constexpr const char kAllNames[] = "*.*";
-constexpr size_t kAllNamesLength = sizeof(kAllNames) - 1;
 constexpr intptr_t kNoSearch = -1;
 
 }  // namespace
@@ -34,12 +33,12 @@ struct DirectorySearch::State {
     }
 };
 
-std::unique_ptr<DirectorySearch> DirectorySearch::Start(const std::string& pattern) {
-    if (pattern.size() < kAllNamesLength ||
-        pattern.compare(pattern.size() - kAllNamesLength, kAllNamesLength, kAllNames) != 0) {
-        return nullptr;
-    }
-    const std::u16string wide = ToUtf16(pattern.c_str());
+// "*.*" matches every name, those without a dot too: the system keeps that
+// meaning of the pattern from DOS. A pattern longer than MaxPathUnits is
+// refused before the system sees it, as every path is.
+std::unique_ptr<DirectorySearch> DirectorySearch::Start(const std::string& folder,
+                                                        const std::string& prefix) {
+    const std::u16string wide = ToUtf16((folder + prefix + "*.*").c_str());
     if (wide.size() > MaxPathUnits()) return nullptr;
     auto state = std::make_unique<State>();
     state->handle = _wfindfirst64i32(Wide(wide), &state->found);

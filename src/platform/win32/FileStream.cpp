@@ -55,6 +55,7 @@ int FileStream::Open(const std::string& path, const char* modeText) {
         return KIVFS_ERR_NOT_A_FILE;
     }
     stream_ = stream;
+    readOnly_ = modeText[0] == 'r' && !std::strchr(modeText, '+');
     return KIVFS_OK;
 }
 
@@ -63,41 +64,17 @@ FileStream::~FileStream() {
     if (stream_) std::fclose(stream_);
 }
 
-// The C library leaves a read directly after a write, or a write directly
-// after a read that has not reached the end, undefined: some runtimes then
-// transfer at the wrong position. A flush (after writing) or a zero move
-// (after reading) in between is what it asks for. Neither touches the
-// end-of-file indicator that Eof reports: the flush leaves it, and the zero
-// move is skipped when the read has reached the end, where it is not needed.
-void FileStream::Prepare(Direction next) {
-    if (last_ == Direction::kWrite && next == Direction::kRead) {
-        std::fflush(stream_);
-    } else if (last_ == Direction::kRead && next == Direction::kWrite && !std::feof(stream_)) {
-        std::fseek(stream_, 0, SEEK_CUR);
-    }
-    last_ = next;
+// Every file here is a C stream (platform/FileStream.cpp).
+int FileStream::Read(void* buffer, size_t size, size_t& got) {
+    return StreamRead(buffer, size, got);
 }
 
-size_t FileStream::Read(void* buffer, size_t size) {
-    Prepare(Direction::kRead);
-    return std::fread(buffer, 1, size, stream_);
+int FileStream::Tell(long& position) {
+    return StreamTell(position);
 }
 
-size_t FileStream::Write(const void* buffer, size_t size) {
-    Prepare(Direction::kWrite);
-    return std::fwrite(buffer, 1, size, stream_);
-}
-
-long FileStream::Tell() {
-    return std::ftell(stream_);
-}
-
-// A successful move also ends the current direction: after it, either
-// transfer may follow.
-bool FileStream::Seek(long offset, int whence) {
-    if (std::fseek(stream_, offset, whence) != 0) return false;
-    last_ = Direction::kNone;
-    return true;
+int FileStream::Seek(long offset, int whence) {
+    return StreamSeek(offset, whence);
 }
 
 bool FileStream::Eof() const {
