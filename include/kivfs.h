@@ -66,9 +66,6 @@ typedef struct DirHandle DirHandle;
 typedef struct FileHandle FileHandle;
 typedef struct EnumHandle EnumHandle;
 
-/* Containers. */
-KIVFS_API DirHandle* KIVFS_CALL kivfsOpenDir(const char* path);
-
 /* The kinds of container, as kivfsContainerKind names them. */
 #define KIVFS_KIND_FOLDER 1 /* a real directory */
 #define KIVFS_KIND_ZIP 2    /* a zip archive (read only) */
@@ -82,9 +79,12 @@ KIVFS_API DirHandle* KIVFS_CALL kivfsOpenDir(const char* path);
  * 0, or the negated kind (-KIVFS_KIND_ZIP, -KIVFS_KIND_STORE) when the path
  * holds a container of that kind that cannot be read as it is: a zip64 or
  * damaged archive, a store locked by another program or damaged, or a SQLite
- * database without a store in it (KIVFS_ERR_NOT_FOUND, where kivfsOpenDir
- * would make one). */
+ * database without a store in it, an empty file included (KIVFS_ERR_NOT_FOUND:
+ * kivfsOpenDir would make the store there). */
 KIVFS_API int KIVFS_CALL kivfsContainerKind(const char* path);
+
+/* Containers. */
+KIVFS_API DirHandle* KIVFS_CALL kivfsOpenDir(const char* path);
 KIVFS_API void KIVFS_CALL kivfsCloseDir(DirHandle* dir);
 KIVFS_API bool KIVFS_CALL kivfsIsFileExist(DirHandle* dir, const char* name, bool* exists);
 KIVFS_API bool KIVFS_CALL kivfsDeleteDirectory(DirHandle* dir, const char* name);

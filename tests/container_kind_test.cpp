@@ -50,14 +50,15 @@ INSTANTIATE_TEST_SUITE_P(AllKinds, ContainerKind,
                          });
 
 // What no kind would serve: the answer and its cause, and nothing made or
-// changed: no store at a missing path or in a damaged archive, no table in
-// another program's database.
+// changed: no store at a missing path, in an empty file or in a damaged
+// archive, no table in another program's database.
 TEST(ContainerKindRefusals, NoKindServesAndNothingIsMade) {
     TempDir tmp;
     kivfs_test::ZipImage cut = kivfs_test::MakeZip(tmp / "cut.zip", kTree);
     cut.Truncate(cut.bytes.size() - 30);
     cut.WriteTo(tmp / "cut.zip");
     kivfs_test::WriteBytes(tmp / "notes.txt", "plain text, no container");
+    kivfs_test::WriteBytes(tmp / "empty", "");
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open((tmp / "other.db").c_str(), &db), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(db, "create table Other (x)", nullptr, nullptr, nullptr), SQLITE_OK);
@@ -71,7 +72,8 @@ TEST(ContainerKindRefusals, NoKindServesAndNothingIsMade) {
     for (const Case& c : {Case{"missing", 0, KIVFS_ERR_NOT_FOUND},
                           Case{"cut.zip", -KIVFS_KIND_ZIP, KIVFS_ERR_CORRUPT},
                           Case{"notes.txt", 0, KIVFS_ERR_CORRUPT},
-                          Case{"other.db", -KIVFS_KIND_STORE, KIVFS_ERR_NOT_FOUND}}) {
+                          Case{"other.db", -KIVFS_KIND_STORE, KIVFS_ERR_NOT_FOUND},
+                          Case{"empty", -KIVFS_KIND_STORE, KIVFS_ERR_NOT_FOUND}}) {
         EXPECT_EQ(kivfsContainerKind((tmp / c.name).c_str()), c.kind) << c.name;
         EXPECT_EQ(kivfsLastError(), c.cause) << c.name;
     }
