@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kivfs.h"
+#include "support/OutsideCut.h"
 #include "support/TempDir.h"
 #include "support/ZipBuilder.h"
 
@@ -519,7 +520,11 @@ TEST_F(ZipArchive, ArchiveCannotBeCutShortWhileAnEntryIsOpen) {
     EXPECT_FALSE(cut) << "the archive is still held: " << cut.message();
     EXPECT_EQ(std::filesystem::file_size(path_), 65536u);
 }
-#else
+#endif
+
+// Another program cuts the archive short while entries are open (on Windows
+// only Wine's host can): reads from the missing part fail, the position
+// stays, and the process lives.
 TEST_F(ZipArchive, ArchiveCutShortUnderAnOpenEntryGivesReadErrors) {
     const std::string content = SampleText(1 << 20, 5);
     Open(ZipBuilder()
@@ -534,7 +539,12 @@ TEST_F(ZipArchive, ArchiveCutShortUnderAnOpenEntryGivesReadErrors) {
     ASSERT_EQ(kivfsRead(stored, buffer.data(), 4096), 4096);
     ASSERT_EQ(kivfsRead(deflated, buffer.data(), 4096), 4096);
     // Another writer cuts the archive to its first 64 KiB.
-    std::filesystem::resize_file(path_, 65536);
+    const std::string why = kivfs_test::CutFromOutside(path_, 65536);
+    if (!why.empty()) {
+        kivfsCloseFile(stored);
+        kivfsCloseFile(deflated);
+        GTEST_SKIP() << why;
+    }
     EXPECT_EQ(kivfsSeek(stored, 100000, 0), 100000);
     EXPECT_EQ(kivfsRead(stored, buffer.data(), 65536), -1);
     EXPECT_EQ(kivfsTell(stored), 100000);
@@ -547,6 +557,5 @@ TEST_F(ZipArchive, ArchiveCutShortUnderAnOpenEntryGivesReadErrors) {
     kivfsCloseFile(stored);
     kivfsCloseFile(deflated);
 }
-#endif
 
 }  // namespace
