@@ -104,12 +104,16 @@ TEST_F(NativeDir, ListsNamesFullNamesAndDirectories) {
 
     std::filesystem::create_directory(tmp_ / "empty");
     EXPECT_TRUE(List("empty/").empty());
-    // A link to a directory lists as a directory.
+}
+
+// A link to a directory lists as a directory. (The C++ library of the
+// Windows builds makes no links.)
+TEST_F(NativeDir, ALinkToADirectoryListsAsOne) {
     std::error_code linkError;
     std::filesystem::create_directory_symlink(tmp_ / "sub", tmp_ / "link", linkError);
     if (linkError) GTEST_SKIP() << "no directory links here: " << linkError.message();
     EXPECT_EQ(List("link/"), (std::vector<Entry>{{"inner.txt", "link/inner.txt", false}}));
-    EXPECT_EQ(List("")[2], (Entry{"link", "link/", true}));
+    EXPECT_EQ(List("")[1], (Entry{"link", "link/", true}));
 }
 
 TEST_F(NativeDir, AccessorsAnswerOnlyOnAnEntryAndResetRestarts) {

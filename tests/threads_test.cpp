@@ -76,9 +76,12 @@ std::string ListAll(DirHandle* dir, const char* name) {
 TEST(Threads, MountUnmountTranslateAndOpenAtOnce) {
 #if defined(_WIN32)
     // Windows file locks belong to each handle, not to the process: the
-    // mounts' own connections to the store contend with the readers', and
-    // with no busy timeout set a read can fail while a mount opens.
-    GTEST_SKIP() << "store connections of one process contend for SQLite's locks on Windows";
+    // mounts' own connections to a store contend with the readers', and with
+    // no busy timeout set a read can fail while a mount opens. There the
+    // store takes no part; the folder and the archive do.
+    constexpr bool kStoreToo = false;
+#else
+    constexpr bool kStoreToo = true;
 #endif
     TempDir dir;
     WriteBytes(dir / "f.txt", kContent);
@@ -89,11 +92,12 @@ TEST(Threads, MountUnmountTranslateAndOpenAtOnce) {
 
     std::atomic<bool> wrong{false};
     std::vector<std::thread> threads;
-    const std::string containers[] = {dir.path(), dir / "s.db", dir / "z.zip"};
+    std::vector<std::string> containers = {dir.path(), dir / "z.zip"};
+    if (kStoreToo) containers.push_back(dir / "s.db");
     for (const char* name : {"a:", "b:"}) {
         threads.emplace_back([&, name] {
             for (int round = 0; round < kRounds; ++round) {
-                kivFSMountPath(name, containers[round % 3].c_str());
+                kivFSMountPath(name, containers[round % containers.size()].c_str());
                 kivFSUnmountPath(name);
                 kivFSInitFileSystem();
             }
@@ -109,7 +113,7 @@ TEST(Threads, MountUnmountTranslateAndOpenAtOnce) {
                     if (!got.empty() && got != kContent) wrong = true;
                 }
                 // One store connection and one archive serve both threads.
-                if (ReadStub("store:f.txt") != kContent) wrong = true;
+                if (kStoreToo && ReadStub("store:f.txt") != kContent) wrong = true;
                 if (KIVFS_TEST_ZIP_BACKEND && ReadStub("zip:f.txt", true) != kContent) wrong = true;
             }
         });

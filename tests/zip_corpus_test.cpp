@@ -1,8 +1,12 @@
 // The shared corpus of other zip readers' test archives (real-world and
 // deliberately broken ones), each read through the exported calls and
-// compared with Python's zipfile reading the same file. Read in place from
-// KIVFS_ZIP_CORPUS (environment, else the build's default); skipped when the
-// folder is absent.
+// compared with Python's zipfile reading the same file. zipfile's readings
+// are made before the test by ctest's fixture zip_corpus_reference
+// (zip_corpus_reference.py, run on the machine that runs ctest, so that
+// a Windows build under Wine is compared with the same readings), which
+// also names the folder it read: KIVFS_ZIP_CORPUS of its environment, else
+// the build's default. The archives are read in place; the test is skipped
+// when the folder is absent or the build found no python3 to read it.
 //
 // What must hold: an entry read to a clean end has the bytes its central
 // header describes (size and CRC-32), and the same bytes as zipfile's when
@@ -13,52 +17,15 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <cstdlib>
-#include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "kivfs.h"
-#include "tool_runner.h"
 
 namespace {
-
-// Prints, for each archive below the folder given: "A <path relative to the
-// folder> <1 if zipfile opened it> <1 if a zip64 locator precedes its last
-// end record>", then for the first entry of each stored name: "E <name in
-// hex, or -> <flags> <method> <recorded CRC-32> <recorded size> <1 if
-// zipfile read it> <CRC-32> <Adler-32> <length>" of the bytes it read.
-constexpr const char* kReferenceScript = R"(
-import os, sys, zipfile, zlib
-root = sys.argv[1]
-for folder, _, files in sorted(os.walk(root)):
-    for file in sorted(f for f in files if f.endswith('.zip')):
-        path = os.path.join(folder, file)
-        data = open(path, 'rb').read()
-        end = data.rfind(b'PK\x05\x06')
-        zip64 = end >= 20 and data[end - 20:end - 16] == b'PK\x06\x07'
-        try:
-            archive = zipfile.ZipFile(path)
-        except Exception:
-            print('A', os.path.relpath(path, root), 0, int(zip64))
-            continue
-        print('A', os.path.relpath(path, root), 1, int(zip64))
-        seen = set()
-        for info in archive.infolist():
-            raw = info.orig_filename.encode('utf-8' if info.flag_bits & 0x800 else 'cp437')
-            if raw in seen:
-                continue
-            seen.add(raw)
-            try:
-                content = archive.open(info).read()
-                read = (1, zlib.crc32(content), zlib.adler32(content), len(content))
-            except Exception:
-                read = (0, 0, 0, 0)
-            print('E', raw.hex() or '-', info.flag_bits, info.compress_type, info.CRC,
-                  info.file_size, *read)
-)";
 
 // Archives zipfile reads that are refused here, with the reason given: most
 // are damaged (zziplib would read them wrongly, or the archive check cannot
@@ -113,33 +80,39 @@ std::string Unhex(const std::string& hex) {
     return bytes;
 }
 
-std::vector<ReferenceArchive> ParseReference(const std::string& text) {
+// zipfile's readings as the fixture wrote them (zip_corpus_reference.py
+// says how): the folder read, whether it exists, and its archives.
+struct Reference {
+    std::string folder;
+    bool present = false;
     std::vector<ReferenceArchive> archives;
-    std::istringstream lines(text);
+};
+
+Reference ParseReference(std::istream& lines) {
+    Reference reference;
     std::string line;
     while (std::getline(lines, line)) {
         std::istringstream fields(line);
         std::string kind;
         fields >> kind;
-        if (kind == "A") {
+        if (kind == "C") {
+            fields >> reference.present;
+            fields.get();
+            std::getline(fields, reference.folder);
+        } else if (kind == "A") {
             ReferenceArchive archive;
             fields >> archive.file >> archive.opened >> archive.zip64;
-            archives.push_back(archive);
-        } else if (kind == "E" && !archives.empty()) {
+            reference.archives.push_back(archive);
+        } else if (kind == "E" && !reference.archives.empty()) {
             ReferenceEntry entry;
             std::string hex;
             fields >> hex >> entry.flags >> entry.method >> entry.crc >> entry.size >> entry.read >>
                 entry.readCrc >> entry.readAdler >> entry.readSize;
             entry.name = Unhex(hex);
-            archives.back().entries.push_back(entry);
+            reference.archives.back().entries.push_back(entry);
         }
     }
-    return archives;
-}
-
-std::string CorpusFolder() {
-    const char* folder = std::getenv("KIVFS_ZIP_CORPUS");
-    return folder ? folder : KIVFS_ZIP_CORPUS;
+    return reference;
 }
 
 // Reads an entry whole; `clean` when it ended with 0 and kivfsError.
@@ -199,21 +172,18 @@ void CheckEntry(DirHandle* dir, const ReferenceEntry& entry, bool mayRefuse) {
 }
 
 TEST(ZipCorpus, EveryArchiveReadsAsZipfileReadsItOrIsRefusedForACause) {
-#ifdef _WIN32
-    GTEST_SKIP() << "the reference readings are Python's zipfile, run through a POSIX shell";
-#endif
-    const std::string folder = CorpusFolder();
-    if (!std::filesystem::is_directory(folder)) {
-        GTEST_SKIP() << "no corpus at " << folder;
-    }
-    const kivfs_test::ToolResult python = kivfs_test::RunShell(
-        "python3 - " + kivfs_test::ShellWord(folder), folder, kReferenceScript);
-    ASSERT_EQ(python.status, 0) << python.err;
-    const std::vector<ReferenceArchive> archives = ParseReference(python.out);
-    ASSERT_FALSE(archives.empty());
+    // The build's path of the readings; empty when it found no python3.
+    const std::string readings = KIVFS_ZIP_CORPUS_REFERENCE;
+    if (readings.empty()) GTEST_SKIP() << "no python3 on the build machine to read the corpus";
+    std::ifstream file(readings, std::ios::binary);
+    ASSERT_TRUE(file) << readings << " is missing: ctest's fixture zip_corpus_reference makes it";
+    const Reference reference = ParseReference(file);
+    if (!reference.present) GTEST_SKIP() << "no corpus at " << reference.folder;
+    const std::vector<ReferenceArchive>& archives = reference.archives;
+    ASSERT_FALSE(archives.empty()) << "no archives at " << reference.folder;
     for (const ReferenceArchive& archive : archives) {
         SCOPED_TRACE(archive.file);
-        const std::string path = folder + "/" + archive.file;
+        const std::string path = reference.folder + "/" + archive.file;
         DirHandle* dir = kivfsOpenDir(path.c_str());
         const auto refused = kRefused.find(archive.file);
         if (archive.zip64 || refused != kRefused.end()) {

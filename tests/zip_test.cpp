@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kivfs.h"
+#include "support/OutsideCut.h"
 #include "support/TempDir.h"
 #include "support/ZipBuilder.h"
 
@@ -479,11 +480,52 @@ TEST_F(ZipArchive, FullPathsNameEntriesInsideTheArchive) {
     EXPECT_EQ(kivfsCreateFile((path_ + ":missing.txt").c_str(), 0), nullptr);
 }
 
-TEST_F(ZipArchive, ArchiveCutShortUnderAnOpenEntryGivesReadErrors) {
 #ifdef _WIN32
-    GTEST_SKIP() << "Windows refuses to cut short a file that is mapped, and a failing medium "
-                    "(EXCEPTION_IN_PAGE_ERROR) cannot be made here";
+// On Windows no other writer can cut short an archive while anything of it
+// is open: the archive file is opened sharing reads only (and a mapped file
+// cannot shrink). The cut fails, the archive keeps its size, and the open
+// entries go on reading their own bytes. Once the last entry is closed the
+// archive is no longer held (no handle or view is left), and the cut goes
+// through.
+TEST_F(ZipArchive, ArchiveCannotBeCutShortWhileAnEntryIsOpen) {
+    const std::string content = SampleText(1 << 20, 5);
+    const std::string more = content + SampleText(1 << 20, 6);
+    Open(ZipBuilder()
+             .AddFile("stored.bin", content, ZipMethod::Stored)
+             .SetDeflateLevel(1)
+             .AddFile("deflated.txt", more));
+    FileHandle* stored = OpenEntry("stored.bin");
+    FileHandle* deflated = OpenEntry("deflated.txt");
+    ASSERT_NE(stored, nullptr);
+    ASSERT_NE(deflated, nullptr);
+    std::string buffer(4096, '\0');
+    ASSERT_EQ(kivfsRead(stored, buffer.data(), 4096), 4096);
+    ASSERT_EQ(kivfsRead(deflated, buffer.data(), 4096), 4096);
+    // The entries keep the archive open after its container is closed.
+    kivfsCloseDir(dir_);
+    dir_ = nullptr;
+    const auto size = std::filesystem::file_size(path_);
+    std::error_code cut;
+    std::filesystem::resize_file(path_, 65536, cut);
+    EXPECT_TRUE(cut) << "another writer cut the archive short";
+    EXPECT_EQ(std::filesystem::file_size(path_), size);
+    EXPECT_EQ(kivfsSeek(stored, 100000, 0), 100000);
+    EXPECT_EQ(ReadAll(stored, 65536), content.substr(100000));
+    kivfsCloseFile(stored);
+    std::filesystem::resize_file(path_, 65536, cut);
+    EXPECT_TRUE(cut) << "cut short under the deflated entry";
+    EXPECT_EQ(ReadAll(deflated, 65536), more.substr(4096));
+    kivfsCloseFile(deflated);
+    std::filesystem::resize_file(path_, 65536, cut);
+    EXPECT_FALSE(cut) << "the archive is still held: " << cut.message();
+    EXPECT_EQ(std::filesystem::file_size(path_), 65536u);
+}
 #endif
+
+// Another program cuts the archive short while entries are open (on Windows
+// only Wine's host can): reads from the missing part fail, the position
+// stays, and the process lives.
+TEST_F(ZipArchive, ArchiveCutShortUnderAnOpenEntryGivesReadErrors) {
     const std::string content = SampleText(1 << 20, 5);
     Open(ZipBuilder()
              .AddFile("stored.bin", content, ZipMethod::Stored)
@@ -497,7 +539,12 @@ TEST_F(ZipArchive, ArchiveCutShortUnderAnOpenEntryGivesReadErrors) {
     ASSERT_EQ(kivfsRead(stored, buffer.data(), 4096), 4096);
     ASSERT_EQ(kivfsRead(deflated, buffer.data(), 4096), 4096);
     // Another writer cuts the archive to its first 64 KiB.
-    std::filesystem::resize_file(path_, 65536);
+    const std::string why = kivfs_test::CutFromOutside(path_, 65536);
+    if (!why.empty()) {
+        kivfsCloseFile(stored);
+        kivfsCloseFile(deflated);
+        GTEST_SKIP() << why;
+    }
     EXPECT_EQ(kivfsSeek(stored, 100000, 0), 100000);
     EXPECT_EQ(kivfsRead(stored, buffer.data(), 65536), -1);
     EXPECT_EQ(kivfsTell(stored), 100000);

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/FileMapping.h"
+#include "support/OutsideCut.h"
 #include "support/TempDir.h"
 #include "zip/MappedArchiveTable.h"
 #include "zip/MappedHandlers.h"
@@ -85,16 +86,44 @@ TEST(MappedHandlers, RefusesWhatCannotBeMappedWhole) {
     EXPECT_EQ(MappedClose(limit), 0);
 }
 
-TEST(MappedHandlers, FileCutShortGivesReadErrorsWithThePositionKept) {
 #ifdef _WIN32
-    GTEST_SKIP() << "Windows refuses to cut short a file that is mapped, and a failing medium "
-                    "(EXCEPTION_IN_PAGE_ERROR) cannot be made here";
+// Windows lets no other writer cut short a mapped file: the file is open
+// sharing reads only. The cut fails, the file keeps its size and the mapping
+// reads its bytes; after MappedClose nothing holds the file and the cut goes
+// through.
+TEST(MappedHandlers, FileCannotBeCutShortWhileMapped) {
+    TempDir dir;
+    std::string bytes(1 << 18, 'x');
+    bytes.replace(65536, 4, "mark");
+    WriteBytes(dir / "file", bytes);
+    const int handle = MappedOpen((dir / "file").c_str(), 0);
+    ASSERT_GE(handle, 1);
+    std::error_code cut;
+    std::filesystem::resize_file(dir / "file", 4096, cut);
+    EXPECT_TRUE(cut) << "cut short while mapped";
+    EXPECT_EQ(std::filesystem::file_size(dir / "file"), bytes.size());
+    std::string buffer(1 << 16, '\0');
+    EXPECT_EQ(MappedSeek(handle, 65536, 0), 65536);
+    EXPECT_EQ(MappedRead(handle, buffer.data(), buffer.size()), 65536);
+    EXPECT_EQ(buffer.substr(0, 5), "markx");
+    EXPECT_EQ(MappedClose(handle), 0);
+    std::filesystem::resize_file(dir / "file", 4096, cut);
+    EXPECT_FALSE(cut) << "still held after MappedClose: " << cut.message();
+}
 #endif
+
+// Another program cuts the file short under the mapping (on Windows only
+// Wine's host can): reads of the missing pages fail with the position kept.
+TEST(MappedHandlers, FileCutShortGivesReadErrorsWithThePositionKept) {
     TempDir dir;
     WriteBytes(dir / "file", std::string(1 << 18, 'x'));
     const int handle = MappedOpen((dir / "file").c_str(), 0);
     ASSERT_GE(handle, 1);
-    std::filesystem::resize_file(dir / "file", 4096);
+    const std::string why = kivfs_test::CutFromOutside(dir / "file", 4096);
+    if (!why.empty()) {
+        MappedClose(handle);
+        GTEST_SKIP() << why;
+    }
     std::string buffer(1 << 16, '\0');
     EXPECT_EQ(MappedRead(handle, buffer.data(), 100), 100);
     EXPECT_EQ(MappedSeek(handle, 65536, 0), 65536);
@@ -108,19 +137,15 @@ TEST(MappedHandlers, FileCutShortGivesReadErrorsWithThePositionKept) {
 }
 
 TEST(MappedHandlers, ThreadsRecoverTheirOwnFaults) {
-#ifdef _WIN32
-    GTEST_SKIP() << "Windows refuses to cut short a file that is mapped, and a failing medium "
-                    "(EXCEPTION_IN_PAGE_ERROR) cannot be made here";
-#endif
     TempDir dir;
-    auto work = [&dir](int id, bool* ok) {
+    auto work = [&dir](int id, bool* ok, std::string* why) {
         const std::string path = dir / ("file" + std::to_string(id));
         WriteBytes(path, std::string(1 << 18, 'x'));
         const int handle = MappedOpen(path.c_str(), 0);
         std::string buffer(1 << 16, '\0');
-        bool good = handle >= 1;
-        std::filesystem::resize_file(path, 4096);
-        for (int round = 0; round < 50; ++round) {
+        *why = kivfs_test::CutFromOutside(path, 4096);
+        bool good = handle >= 1 && why->empty();
+        for (int round = 0; round < 50 && why->empty(); ++round) {
             good &= MappedSeek(handle, 0, 0) == 0;
             good &= MappedRead(handle, buffer.data(), 4096) == 4096;
             good &= MappedRead(handle, buffer.data(), buffer.size()) == -1;
@@ -128,21 +153,41 @@ TEST(MappedHandlers, ThreadsRecoverTheirOwnFaults) {
         *ok = good && MappedClose(handle) == 0;
     };
     bool ok[2] = {false, false};
-    std::thread first(work, 0, &ok[0]);
-    std::thread second(work, 1, &ok[1]);
+    std::string why[2];
+    std::thread first(work, 0, &ok[0], &why[0]);
+    std::thread second(work, 1, &ok[1], &why[1]);
     first.join();
     second.join();
-    EXPECT_TRUE(ok[0]);
-    EXPECT_TRUE(ok[1]);
+    if (!why[0].empty()) GTEST_SKIP() << why[0];
+    EXPECT_TRUE(ok[0]) << why[1];
+    EXPECT_TRUE(ok[1]) << why[1];
 }
 
+#ifdef _WIN32
+// A fault in a view is a structured exception on Windows, which the copy
+// out of the view catches only in its own range (a page of the file that
+// cannot be read). Any other, here a real access violation (a write through
+// a null pointer) with a file mapped, reaches the handler the program set
+// (the C runtime hands it to SIGSEGV's). That a fault no one handles then
+// ends the process is Windows' own doing, seen for an in-page error outside
+// the copy in InPageErrorDeathTest (under Wine each such death starts
+// winedbg: seconds a child). The child maps its own program file: Windows
+// removes no file that is mapped, and a file made for it would outlive it.
+TEST(MappedHandlersDeathTest, OtherFaultsArePassedOn) {
+    EXPECT_EXIT(
+        {
+            std::signal(SIGSEGV, [](int) { std::_Exit(42); });
+            if (MappedOpen(__argv[0], 0) < 1) std::_Exit(0);
+            volatile int* volatile nowhere = nullptr;
+            *nowhere = 1;
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(42), "");
+}
+#else
 // A SIGBUS that is not a fault of our copy reaches the handler that was there
 // before ours, or, when there was none, ends the process as it would have.
 TEST(MappedHandlersDeathTest, OtherBusErrorsArePassedOn) {
-#ifndef SIGBUS
-    GTEST_SKIP() << "no SIGBUS here: a fault in a view is a structured exception, which only "
-                    "the copy out of the view catches";
-#else
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     TempDir dir;
     // Runs in the child, which made its own folder when it re-ran this test:
@@ -164,7 +209,7 @@ TEST(MappedHandlersDeathTest, OtherBusErrorsArePassedOn) {
         },
         ::testing::ExitedWithCode(42), "");
     EXPECT_DEATH(mapThenRaise(), "");
-#endif
 }
+#endif
 
 }  // namespace

@@ -138,10 +138,11 @@ TEST(WindowsPaths, DeviceNamesAndForbiddenCharactersAreNoFiles) {
     kivfsCloseDir(store);
 }
 
+#if !KIVFS_TEST_ZIP_BACKEND
 // A zip archive given as a container in a build without the zip backend
-// opens nothing, says why, and is left exactly as it was.
+// opens nothing, says why, and is left exactly as it was. Only such a build
+// has the test: with the backend it cannot apply.
 TEST(WindowsPaths, ArchivesFailCleanlyWithoutTheZipBackend) {
-    if (KIVFS_TEST_ZIP_BACKEND) GTEST_SKIP() << "this build has the zip backend";
     TempDir tmp;
     const std::string archive = tmp / "pack.zip";
     const std::string bytes("PK\x05\x06\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 22);
@@ -151,5 +152,6 @@ TEST(WindowsPaths, ArchivesFailCleanlyWithoutTheZipBackend) {
     EXPECT_EQ(kivfsCreateFile((archive + ":a.txt").c_str(), 1), nullptr);
     EXPECT_EQ(ReadBytes(archive), bytes);
 }
+#endif
 
 }  // namespace

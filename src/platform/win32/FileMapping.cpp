@@ -1,7 +1,7 @@
 // Windows implementation of the whole-file mapping: CreateFileW,
 // GetFileSizeEx, CreateFileMappingW and MapViewOfFile of the whole file
-// read-only, and a copy out of the view that survives the in-page error
-// raised when a page of the file cannot be brought in.
+// read-only, and a copy out of the view that survives the fault raised when
+// a page of the file cannot be brought in.
 #include "platform/FileMapping.h"
 
 #include <windows.h>
@@ -28,16 +28,31 @@ struct ActiveCopy {
 thread_local ActiveCopy t_copy = {nullptr, nullptr, nullptr};
 thread_local CopyFaultProbe t_probe = nullptr;
 
-// Recovers only an in-page error for an address inside the source range of
-// this thread's running copy; every other exception goes on to the next
-// handler untouched. The jump back into CopyOut leaves the dispatcher's
-// frames behind without unwinding them: none of them holds anything that
-// needs releasing, and vectored handlers register no SEH frame of their own.
+// Whether `record` tells of a page of a mapped file that could not be read:
+// the in-page error Windows raises when the medium fails under a view (or a
+// file on a network share is cut short), or the read access violation Wine
+// raises in its place when its host system cuts the file short (the SIGBUS
+// of a mapped page past the end comes out as EXCEPTION_ACCESS_VIOLATION,
+// a read, on both architectures). A read of our own live, read-only view
+// faults for no other reason, so within the copy's range both mean the file
+// can no longer supply the bytes.
+bool IsUnreadablePage(const EXCEPTION_RECORD* record) {
+    if (record->NumberParameters < 2) return false;
+    if (record->ExceptionCode == EXCEPTION_IN_PAGE_ERROR) return true;
+    constexpr ULONG_PTR kRead = 0;
+    return record->ExceptionCode == EXCEPTION_ACCESS_VIOLATION &&
+           record->ExceptionInformation[0] == kRead;
+}
+
+// Recovers only an unreadable page (IsUnreadablePage) at an address inside
+// the source range of this thread's running copy; every other exception goes
+// on to the next handler untouched. The jump back into CopyOut leaves the
+// dispatcher's frames behind without unwinding them: none of them holds
+// anything that needs releasing, and vectored handlers register no SEH frame
+// of their own.
 LONG CALLBACK OnException(EXCEPTION_POINTERS* pointers) {
     const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
-    if (record->ExceptionCode != EXCEPTION_IN_PAGE_ERROR || record->NumberParameters < 2) {
-        return EXCEPTION_CONTINUE_SEARCH;
-    }
+    if (!IsUnreadablePage(record)) return EXCEPTION_CONTINUE_SEARCH;
     void** recovery = t_copy.recovery;
     const auto* address = reinterpret_cast<const unsigned char*>(record->ExceptionInformation[1]);
     if (!recovery || address < t_copy.begin || address >= t_copy.end) {
