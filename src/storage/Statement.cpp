@@ -1,5 +1,6 @@
 #include "storage/Statement.h"
 
+#include "backend/Failure.h"
 #include "storage/SqliteFailure.h"
 
 namespace kivfs {
@@ -26,6 +27,18 @@ int Statement::Step(int expected) {
         NoteSqliteFailure(sqlite3_db_handle(statement_), result);
     }
     return result;
+}
+
+// The first failure's cause says what the caller was refused; a clean-up
+// that fails as well (a ROLLBACK that cannot read its journal back) only
+// speaks when nothing did.
+bool Statement::RunAfterFailure() {
+    if (!statement_) return false;
+    const int result = sqlite3_step(statement_);
+    if (result == SQLITE_DONE) return true;
+    if (result != SQLITE_ROW)
+        NoteFallback(SqliteFailureCode(sqlite3_db_handle(statement_), result));
+    return false;
 }
 
 // Text binds point at the caller's string (SQLITE_STATIC): it outlives the

@@ -34,6 +34,9 @@ class Statement {
     int Step(int expected = SQLITE_OK);
     // Steps once and tells whether the statement completed (SQLITE_DONE).
     bool Run() { return Step() == SQLITE_DONE; }
+    // Steps once; a failure's cause is noted only when the current call has
+    // none yet (for clean-up after a failure whose cause is already noted).
+    bool RunAfterFailure();
 
     // The bound values must stay valid until the statement goes out of scope.
     bool BindText(int index, const std::string& text);

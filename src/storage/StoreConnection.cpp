@@ -297,7 +297,9 @@ bool StoreConnection::CommitExplicit() {
 void StoreConnection::RollBack() {
     blobs_.CloseAll();
     folders_.NoteRolledBack();
-    if (!sqlite3_get_autocommit(db_.get())) Exec(pinned_.rollback);
+    if (sqlite3_get_autocommit(db_.get())) return;
+    Statement rollback(statements_, pinned_.rollback);
+    if (rollback.Prepared()) rollback.RunAfterFailure();
 }
 
 // data_version is learned when the read transaction takes its lock, so it is
