@@ -269,8 +269,8 @@ TEST(NativeFullPath, OpensExistingFilesAndCreatesInsideADirectory) {
 
 // A folder on a full disk: a write the disk refuses says NO_SPACE, whether
 // the stream meets the refusal at once (more than its buffer holds) or only
-// when buffered bytes must reach the file before a read; a read that merely
-// reaches the end notes nothing.
+// when buffered bytes must reach the file before a read or at the close; a
+// read that merely reaches the end notes nothing.
 TEST(NativeFullDisk, RefusedWritesSayWhyAndTheEndIsNoFailure) {
     TempDir tmp;
     SmallDisk disk(tmp.path(), 64 << 10);
@@ -293,6 +293,15 @@ TEST(NativeFullDisk, RefusedWritesSayWhyAndTheEndIsNoFailure) {
     EXPECT_EQ(kivfsRead(file, &byte, 1), 0);
     EXPECT_EQ(kivfsLastError(), KIVFS_ERR_NO_SPACE);
     kivfsCloseFile(file);
+
+    // Bytes still buffered when the file is closed: the close says why they
+    // were not saved.
+    file = kivfsCreateFileIndir(dir, "full.bin", 5);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(WriteText(file, "buffered"), 8);
+    EXPECT_NE(kivfsSeek(file, 0, 3), 0);
+    kivfsCloseFile(file);
+    EXPECT_EQ(kivfsLastError(), KIVFS_ERR_NO_SPACE);
 
     file = kivfsCreateFileIndir(dir, "full.bin", 0);
     ASSERT_NE(file, nullptr);

@@ -8,6 +8,14 @@
 
 namespace kivfs {
 
+// Writes are buffered, so a full disk may first show when the stream writes
+// out its buffer here: kivfsCloseFile then reports it rather than letting the
+// host believe the file was saved.
+NativeFile::~NativeFile() {
+    const int cause = stream_.Close();
+    if (cause != KIVFS_OK) NoteFailure(cause);
+}
+
 // A negative length moves nothing: as a size it would ask for far more than
 // the caller's buffer holds. The count returned never exceeds `length`; a
 // short read that the end of the file explains is no failure.

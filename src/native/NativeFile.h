@@ -20,6 +20,9 @@ class NativeFile : public FsFile {
   public:
     // A file whose stream is not open yet.
     NativeFile() = default;
+    // Closes the stream; the cause of bytes that could not be written out at
+    // the last moment is noted for the closing call.
+    ~NativeFile() override;
 
     // Opens the stream (see FileStream::Open): KIVFS_OK, or the cause of the
     // failure, which leaves it closed and the file may be opened again.

@@ -3,7 +3,7 @@
 //
 // Opened by UTF-8 path with one of the six stdio mode texts ("rb", "wb",
 // "ab", "rb+", "wb+", "ab+"), with their C meanings (creation, truncation,
-// append); closed when the object dies. Only regular files open: a
+// append); closed by Close or when the object dies. Only regular files open: a
 // directory, FIFO, socket or device is refused in every mode. Reads and
 // writes may follow each other in any order: the stream inserts the
 // repositioning or flush that the C library requires between the two
@@ -67,6 +67,11 @@ class FileStream {
     int Seek(long offset, int whence);
     // True once a read has run into the end of the file (and no seek since).
     bool Eof() const;
+    // Closes the file, writing out what the stream still buffers: a full disk
+    // or a lost device may show only here, after every write was taken, so
+    // that cause comes back. Closed afterwards either way; the destructor
+    // closes a file still open and has nobody to tell.
+    int Close();
 
   private:
     // The direction of the last transfer, to know when switching needs a

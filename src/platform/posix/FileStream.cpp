@@ -102,14 +102,20 @@ int FileStream::Open(const std::string& path, const char* modeText) {
     return KIVFS_OK;
 }
 
-// Closing a stream flushes what is still buffered; the buffer member dies
-// after.
+// fclose writes out the buffer and releases the stream even when the write
+// fails; a descriptor read without a stream holds nothing to write. The
+// buffer member dies after.
+int FileStream::Close() {
+    int cause = KIVFS_OK;
+    if (stream_ && std::fclose(stream_) != 0) cause = ErrnoToCode(errno);
+    if (!stream_ && file_ >= 0) ::close(static_cast<int>(file_));
+    stream_ = nullptr;
+    file_ = -1;
+    return cause;
+}
+
 FileStream::~FileStream() {
-    if (stream_) {
-        std::fclose(stream_);
-    } else if (file_ >= 0) {
-        ::close(static_cast<int>(file_));
-    }
+    Close();
 }
 
 int FileStream::Read(void* buffer, size_t size, size_t& got) {

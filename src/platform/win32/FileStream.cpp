@@ -59,9 +59,17 @@ int FileStream::Open(const std::string& path, const char* modeText) {
     return KIVFS_OK;
 }
 
-// Closing flushes what is still buffered; the buffer member dies after.
+// fclose writes out the buffer and releases the stream even when the write
+// fails.
+int FileStream::Close() {
+    int cause = KIVFS_OK;
+    if (stream_ && std::fclose(stream_) != 0) cause = ErrnoToCode(errno);
+    stream_ = nullptr;
+    return cause;
+}
+
 FileStream::~FileStream() {
-    if (stream_) std::fclose(stream_);
+    Close();
 }
 
 // Every file here is a C stream (platform/FileStream.cpp).
