@@ -11,25 +11,10 @@ namespace kivfs {
 
 namespace {
 
-using zipformat::kCentralHeaderSize;
-using zipformat::kEndRecordSize;
-using zipformat::kEndSearch;
-using zipformat::kSignatureTail;
-using zipformat::kZip64EndRecordSize;
-using zipformat::U16;
-using zipformat::U32;
+using namespace zipformat;
 
-constexpr unsigned char kLocalSignature[] = {'P', 'K', 3, 4};
-constexpr unsigned char kEndSignature[] = {'P', 'K', 5, 6};
-constexpr unsigned char kZip64EndSignature[] = {'P', 'K', 6, 6};
-constexpr unsigned char kZip64LocatorSignature[] = {'P', 'K', 6, 7};
-constexpr unsigned char kCentralSignature[] = {'P', 'K', 1, 2};
-
-// Record sizes, and where the fields read here lie in them.
+// Record sizes beyond the shared ones.
 constexpr std::uint32_t kZip64LocatorSize = 20;
-constexpr std::uint32_t kEndEntriesHere = 8, kEndDirectorySize = 12, kEndDirectoryOffset = 16;
-constexpr std::uint32_t kCentralFlags = 8, kCentralMethod = 10, kCentralCrc = 16;
-constexpr std::uint32_t kCentralNameLength = 28, kCentralLocalHeader = 42;
 // How much of the central directory is read at once.
 constexpr std::uint64_t kWindow = 64 * 1024;
 // A count or an offset at its largest value defers to the zip64 end record;
@@ -42,11 +27,6 @@ constexpr std::uint32_t kZip64Marker = 0xFFFFFFFF;
 // the end. An end record lies at most its size and the longest comment from
 // the end; past that zziplib searches a little further, but how far depends
 // on how it reads the file, so a record only found there is not accepted.
-
-// Whether the four bytes at `at` are the record signature.
-bool HasSignature(const unsigned char* at, const unsigned char (&signature)[4]) {
-    return std::memcmp(at, signature, sizeof signature) == 0;
-}
 
 // A refusal of the archive for `cause`.
 ArchiveCheck Refused(int cause) {

@@ -4,17 +4,7 @@
 
 namespace kivfs {
 
-namespace {
-
-using zipformat::kLocalHeaderSize;
-using zipformat::U16;
-
-// The local header: its signature, then fixed fields up to the lengths of
-// the name and the extra field, which follow it before the data.
-constexpr unsigned char kLocalSignature[] = {'P', 'K', 3, 4};
-constexpr std::uint32_t kLocalNameLength = 26, kLocalExtraLength = 28;
-
-}  // namespace
+using namespace zipformat;
 
 bool DirectStoredRead::Serves(int length) {
     if (!archive_ || length < kMinLength) return false;
@@ -30,9 +20,7 @@ bool DirectStoredRead::Serves(int length) {
 bool DirectStoredRead::Locate() {
     unsigned char header[kLocalHeaderSize];
     if (!archive_->CopyAt(localHeader_, header, sizeof header)) return false;
-    for (std::size_t i = 0; i < sizeof kLocalSignature; ++i) {
-        if (header[i] != kLocalSignature[i]) return false;
-    }
+    if (!HasSignature(header, kLocalSignature)) return false;
     const std::uint64_t data = std::uint64_t{localHeader_} + kLocalHeaderSize +
                                U16(header + kLocalNameLength) + U16(header + kLocalExtraLength);
     if (data + size_ > static_cast<std::uint64_t>(archive_->Size())) return false;

@@ -9,23 +9,7 @@ namespace kivfs {
 
 namespace {
 
-using zipformat::kCentralHeaderSize;
-using zipformat::kEndRecordSize;
-using zipformat::kEndSearch;
-using zipformat::kSignatureTail;
-using zipformat::kZip64EndRecordSize;
-using zipformat::U16;
-using zipformat::U32;
-
-// Record layouts of the zip format: sizes, and where the fields read lie.
-constexpr std::uint32_t kEndEntriesHere = 8, kEndDirectorySize = 12, kEndDirectoryOffset = 16;
-constexpr std::uint32_t kCentralMethod = 10, kCentralCompressedSize = 20, kCentralSize = 24;
-constexpr std::uint32_t kCentralNameLength = 28, kCentralExtraLength = 30;
-constexpr std::uint32_t kCentralCommentLength = 32, kCentralLocalHeader = 42;
-
-bool HasSignature(const unsigned char* at, unsigned char kind, unsigned char subkind) {
-    return at[0] == 'P' && at[1] == 'K' && at[2] == kind && at[3] == subkind;
-}
+using namespace zipformat;
 
 // Copies `length` bytes at `offset` of the file through the handlers.
 bool ReadAt(const KzipIo& io, int handle, std::int64_t offset, void* buffer, std::size_t length) {
@@ -79,8 +63,9 @@ std::int64_t KzipDirectory::FindEndRecord(std::int64_t fileSize) const {
     if (!ReadAt(io_, handle_, first, tail.data(), tail.size())) return -1;
     for (std::int64_t at = fileSize - (kEndRecordSize - kSignatureTail) + 1; at-- > first;) {
         const unsigned char* bytes = tail.data() + (at - first);
-        if (HasSignature(bytes, 5, 6)) return at;
-        if (at + kZip64EndRecordSize - kSignatureTail <= fileSize && HasSignature(bytes, 6, 6)) {
+        if (HasSignature(bytes, kEndSignature)) return at;
+        if (at + kZip64EndRecordSize - kSignatureTail <= fileSize &&
+            HasSignature(bytes, kZip64EndSignature)) {
             return -1;
         }
     }
@@ -95,7 +80,7 @@ bool KzipDirectory::ParseEntries(const std::vector<unsigned char>& directory, st
     for (std::uint32_t entry = 0; entry < count; ++entry) {
         if (at + kCentralHeaderSize > directory.size()) return false;
         const unsigned char* header = directory.data() + at;
-        if (!HasSignature(header, 1, 2)) return false;
+        if (!HasSignature(header, kCentralSignature)) return false;
         const std::uint16_t nameLength = U16(header + kCentralNameLength);
         at += kCentralHeaderSize + std::uint64_t{nameLength} + U16(header + kCentralExtraLength) +
               U16(header + kCentralCommentLength);

@@ -2,15 +2,16 @@
 
 #include <algorithm>
 
+#include "zip/ZipFormat.h"
+
 namespace kivfs {
 
 namespace {
 
+using namespace zipformat;
+
 constexpr std::uint16_t kStored = 0;
 constexpr std::uint16_t kDeflated = 8;
-// The local header, and where the lengths of its name and extra field lie.
-constexpr std::size_t kLocalHeaderSize = 30;
-constexpr std::size_t kLocalNameLength = 26, kLocalExtraLength = 28;
 // The largest piece of compressed data read at once, and of bytes inflated
 // and dropped by a forward seek.
 constexpr std::size_t kPiece = 32 * 1024;
@@ -47,9 +48,8 @@ bool KzipEntry::Start() {
     if (io.read(handle, header, sizeof header) < static_cast<std::int64_t>(sizeof header)) {
         return false;
     }
-    if (header[0] != 'P' || header[1] != 'K' || header[2] != 3 || header[3] != 4) return false;
-    const int tail = (header[kLocalNameLength] | header[kLocalNameLength + 1] << 8) +
-                     (header[kLocalExtraLength] | header[kLocalExtraLength + 1] << 8);
+    if (!HasSignature(header, kLocalSignature)) return false;
+    const int tail = U16(header + kLocalNameLength) + U16(header + kLocalExtraLength);
     dataStart_ = io.seeks(handle, tail, kFromHere);
     if (dataStart_ < 0) return false;
     position_ = dataStart_;
